@@ -1,0 +1,88 @@
+// AafDatabase: a whole AAF chart database in one text buffer, its cursor, the current chart
+// record, the country list, and the writers of the AAF, NUM, CSV, HOR and SZK outputs.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "aaf/ChartRecord.h"
+#include "aaf/TextBuffer.h"
+
+namespace tervalo {
+
+constexpr std::size_t kNotesFieldSize = 4096;
+constexpr std::size_t kMaxNotesLength = 4092;
+// FormatRecord's buffer: the longest record (four full texts, full notes, numbers) is shorter.
+constexpr std::size_t kFormatRecordSize = 6144;
+// AppendRecord grows the buffer when fewer than this many bytes would remain free.
+constexpr std::int64_t kAafAppendReserve = 8192;
+constexpr std::size_t kNoCursor = static_cast<std::size_t>(-1);
+
+// Why a load failed, for the run's report; LoadFromFile itself answers true or false.
+enum class LoadFailure { None, NoPath, NotOpened, NoMemory, TooLarge, ShortOrTiny, NoRecord };
+
+// Paths of per-chart files that a HOR or SZK writer could not write.
+using WriteFailures = std::vector<std::string>;
+
+class AafDatabase : public ChartRecord {
+public:
+    AafDatabase();  // throws the integer 1 when the first buffer can't be allocated
+    AafDatabase(const AafDatabase&) = delete;
+    AafDatabase& operator=(const AafDatabase&) = delete;
+
+    // Country list (only the output object gets it).
+    std::vector<std::string> Countries;
+    void AddCountries(const std::vector<std::string_view>& rows);
+    // The code of the first row whose name equals `name` without regard to case; empty if none.
+    std::string_view LookupCountryCode(std::string_view name) const;
+
+    char Notes[kNotesFieldSize] = {};
+
+    void Reset();
+    void ClearRecord();
+
+    bool LoadFromFile(const std::string& path);
+    LoadFailure LastLoadFailure() const { return LoadError; }
+    bool SaveToFile(const std::string& path);
+
+    void FirstRecord();
+    bool NextRecord();
+    void ParseRecord();
+    // Writes the record as AAF text into `out` (kFormatRecordSize bytes); null without a buffer.
+    char* FormatRecord(char* out);
+    bool AppendRecord();
+
+    // NUM and CSV: one line per chart. The Format functions replace the string's content with
+    // the current record's line (CR LF included) and return it; null when given none.
+    std::string* FormatNumLine(std::string* out);
+    bool SaveNumFile(const std::string& path);
+    std::string* FormatCsvLine(std::string* out);
+    bool SaveCsvFile(const std::string& path);
+
+    // HOR and SZK: one file per chart in a folder. Charts whose file could not be written are
+    // listed in `failures` when given; they don't change the result.
+    std::string* FormatHorText(std::string* out);
+    bool SaveHorFiles(const std::string& folder, WriteFailures* failures = nullptr);
+    std::string* FormatSzkText(std::string* out);
+    bool SaveSzkFiles(const std::string& folder, WriteFailures* failures = nullptr);
+
+    // Read access to the text, for the writers, the run and the tests.
+    std::string_view Text() const { return Buffer.View(); }
+    std::size_t Cursor() const { return CursorOffset; }
+    bool HasCurrentRecord() const { return CursorOffset != kNoCursor; }
+    std::int32_t Capacity() const { return Buffer.Capacity(); }
+
+    // February has 29 days in every year: the table only bounds the day when parsing.
+    static constexpr std::int32_t DaysInMonth[13] = {0,  31, 29, 31, 30, 31, 30,
+                                                     31, 31, 30, 31, 30, 31};
+
+private:
+    TextBuffer Buffer;
+    std::size_t CursorOffset = kNoCursor;
+    LoadFailure LoadError = LoadFailure::None;
+};
+
+}  // namespace tervalo

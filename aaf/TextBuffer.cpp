@@ -1,0 +1,97 @@
+// The growable, NUL-terminated text buffer that holds one whole database file.
+#include "aaf/TextBuffer.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <memory>
+
+namespace tervalo {
+
+namespace {
+
+constexpr std::int64_t kMaxCapacity = std::numeric_limits<std::int32_t>::max();
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+}  // namespace
+
+TextBuffer::TextBuffer() {
+    Bytes = static_cast<char*>(std::malloc(kInitialCapacity));
+    if (Bytes == nullptr) throw 1;
+    Allocated = kInitialCapacity;
+    Bytes[0] = '\0';
+}
+
+TextBuffer::~TextBuffer() { std::free(Bytes); }
+
+void TextBuffer::Clear() {
+    Used = 0;
+    Bytes[0] = '\0';
+}
+
+bool TextBuffer::Reallocate(std::int64_t newCapacity) {
+    if (newCapacity <= 0 || newCapacity > kMaxCapacity) return false;
+    auto* moved = static_cast<char*>(std::realloc(Bytes, static_cast<std::size_t>(newCapacity)));
+    if (moved == nullptr) return false;
+    Bytes = moved;
+    Allocated = static_cast<std::int32_t>(newCapacity);
+    if (Used >= static_cast<std::size_t>(Allocated)) Used = static_cast<std::size_t>(Allocated) - 1;
+    Bytes[Used] = '\0';
+    return true;
+}
+
+void TextBuffer::AppendUnchecked(std::string_view bytes) {
+    std::memcpy(Bytes + Used, bytes.data(), bytes.size());
+    Used += bytes.size();
+    Bytes[Used] = '\0';
+}
+
+void TextBuffer::Truncate(std::size_t length) {
+    if (length < Used) {
+        Used = length;
+        Bytes[Used] = '\0';
+    }
+}
+
+TextBuffer::LoadResult TextBuffer::LoadFile(const std::string& path) {
+    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    if (!file) return LoadResult::NotOpened;
+    if (std::fseek(file.get(), 0, SEEK_END) != 0) return LoadResult::NotOpened;
+    const long size = std::ftell(file.get());  // a folder opens but has no size
+    if (size < 0 || std::fseek(file.get(), 0, SEEK_SET) != 0) return LoadResult::NotOpened;
+    // The capacity is a 32-bit count, so a file it can't hold with its growth room is refused
+    // rather than truncated.
+    const std::int64_t capacity = GrownCapacity(size);
+    if (capacity > kMaxCapacity) return LoadResult::TooLarge;
+    if (!Reallocate(capacity)) return LoadResult::NoMemory;
+    const auto wanted = static_cast<std::size_t>(size);
+    const std::size_t read = std::fread(Bytes, 1, wanted, file.get());
+    if (read < wanted || size < 16) {
+        Clear();
+        return LoadResult::ShortOrTiny;
+    }
+    Bytes[read] = '\0';
+    // A NUL inside the file ends the text, as it ends every text of the record.
+    const void* nul = std::memchr(Bytes, '\0', read);
+    Used = nul != nullptr ? static_cast<std::size_t>(static_cast<const char*>(nul) - Bytes) : read;
+    return LoadResult::Loaded;
+}
+
+void TextBuffer::CutTrailingEmptyLines() {
+    while (Used >= 4 && std::memcmp(Bytes + Used - 4, "\r\n\r\n", 4) == 0) Used -= 2;
+    Bytes[Used] = '\0';
+}
+
+bool TextBuffer::SaveFile(const std::string& path) const {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) return false;
+    const std::size_t written = std::fwrite(Bytes, 1, Used, file);
+    const bool closed = std::fclose(file) == 0;
+    return written == Used && closed;
+}
+
+}  // namespace tervalo

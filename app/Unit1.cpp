@@ -1,0 +1,2 @@
+// TForm1: the main window.
+#include "app/Unit1.h"

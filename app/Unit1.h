@@ -1,0 +1,2 @@
+// TForm1: the main window.
+#pragma once

@@ -1,0 +1,2 @@
+// TAboutBox: the about dialog.
+#include "app/Unit3.h"

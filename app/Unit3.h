@@ -1,0 +1,2 @@
+// TAboutBox: the about dialog.
+#pragma once

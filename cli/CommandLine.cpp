@@ -1,0 +1,2 @@
+// Argument parsing of tervalo-convert.
+#include "CommandLine.h"

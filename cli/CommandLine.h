@@ -1,0 +1,2 @@
+// Argument parsing of tervalo-convert.
+#pragma once

@@ -1,0 +1,53 @@
+// QckDatabase: a whole QCK chart database (one fixed-column line per chart) in one text buffer,
+// its cursor and the current chart record.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "aaf/AafDatabase.h"
+#include "aaf/ChartRecord.h"
+#include "aaf/TextBuffer.h"
+
+namespace tervalo {
+
+constexpr std::size_t kQckLineLength = 101;  // every written line, before its CR LF
+// FormatRecord's buffer: 75 columns, 21 of Place, the comma, 255 of Country and the line end.
+constexpr std::size_t kQckFormatSize = 2048;
+constexpr std::int64_t kQckAppendReserve = 4096;
+
+class QckDatabase : public ChartRecord {
+public:
+    QckDatabase();  // throws the integer 1 when the first buffer can't be allocated
+    QckDatabase(const QckDatabase&) = delete;
+    QckDatabase& operator=(const QckDatabase&) = delete;
+
+    static constexpr char MonthNames[12][4] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
+                                               "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
+
+    void Reset();
+    void ClearRecord();
+
+    bool LoadFromFile(const std::string& path);
+    LoadFailure LastLoadFailure() const { return LoadError; }
+    bool NextRecord();
+    void ParseRecord();
+    // Writes the record as one 101-column line, CR LF and NUL into `out` (kQckFormatSize
+    // bytes); null without a buffer.
+    char* FormatRecord(char* out);
+    bool AppendRecord();
+    bool SaveToFile(const std::string& path);
+
+    std::string_view Text() const { return Buffer.View(); }
+    std::size_t Cursor() const { return CursorOffset; }
+    bool HasCurrentRecord() const { return CursorOffset != kNoCursor; }
+    std::int32_t Capacity() const { return Buffer.Capacity(); }
+
+private:
+    TextBuffer Buffer;
+    std::size_t CursorOffset = kNoCursor;
+    LoadFailure LoadError = LoadFailure::None;
+};
+
+}  // namespace tervalo

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, running and testing Tervalo need, when missing.
+set -euo pipefail
+
+packages=(
+    cmake g++ make pkg-config python3
+    libgtest-dev libgmock-dev libbenchmark-dev
+    qt6-base-dev qt6-qpa-plugins fonts-liberation
+    clang-14 libclang-rt-14-dev
+)
+
+missing=()
+for package in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$package")
+    fi
+done
+
+if ((${#missing[@]})); then
+    echo "Installing: ${missing[*]}"
+    sudo=""
+    if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,46 @@
+// Helpers for the tests: byte-exact comparison, fresh temporary folders, files and samples.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include <gtest/gtest.h>
+
+namespace tervalo::test {
+
+// Compares bytes and, on a difference, reports the first differing offset with context.
+::testing::AssertionResult BytesEqual(std::string_view actual, std::string_view expected);
+#define ExpectBytes(actual, expected) EXPECT_TRUE(::tervalo::test::BytesEqual((actual), (expected)))
+
+// Shows bytes with control and high bytes escaped, for failure messages.
+std::string Printable(std::string_view bytes);
+
+// A fresh, empty folder that is removed with everything in it at the end of its scope.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& Path() const { return Root; }
+    // The path of a name inside the folder, as text.
+    std::string File(std::string_view name) const;
+
+private:
+    std::filesystem::path Root;
+};
+
+void WriteFile(const std::filesystem::path& path, std::string_view bytes);
+std::string ReadFile(const std::filesystem::path& path);
+
+// The folder of real sample files, or empty when it is absent.
+std::filesystem::path SamplesDir();
+// Skips the current test with a message when a sample file is absent.
+#define REQUIRE_SAMPLE(path)                                                 \
+    do {                                                                     \
+        if (!std::filesystem::exists(path))                                  \
+            GTEST_SKIP() << "sample not found: " << (path).string();         \
+    } while (0)
+
+}  // namespace tervalo::test

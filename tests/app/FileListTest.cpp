@@ -1,0 +1,41 @@
+// The list of input files: order, duplicates and the case rule.
+#include "app/FileList.h"
+
+#include <gtest/gtest.h>
+
+namespace tervalo {
+namespace {
+
+TEST(FileList, OrdersWithoutRegardToCaseAndKeepsEachPathOnce) {
+    struct Case {
+        std::vector<std::string> before;
+        std::vector<std::string> added;
+        PathCase pathCase;
+        std::vector<std::string> expected;
+    };
+    const Case cases[] = {
+        {{}, {"/d/b.aaf", "/d/A.aaf", "/d/b.aaf"}, PathCase::Preserve, {"/d/A.aaf", "/d/b.aaf"}},
+        // Case variants are different files where case matters; ties go by exact bytes.
+        {{"/d/x.aaf"}, {"/d/X.aaf"}, PathCase::Preserve, {"/d/X.aaf", "/d/x.aaf"}},
+        {{"/d/x.aaf"}, {"/d/x.aaf"}, PathCase::Preserve, {"/d/x.aaf"}},
+        {{}, {"C:\\DATA\\X.AAF", "c:\\data\\x.aaf"}, PathCase::Lower, {"c:\\data\\x.aaf"}},
+        {{"/d/b.qck"}, {"/d/a.hor", "/d/C.aaf"}, PathCase::Preserve,
+         {"/d/a.hor", "/d/b.qck", "/d/C.aaf"}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> list = c.before;
+        AddToFileList(list, c.added, c.pathCase);
+        EXPECT_EQ(list, c.expected);
+    }
+}
+
+TEST(FileList, ExtensionIsTakenFromTheFileNameOnly) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"/d/family.aaf", ".aaf"}, {"/d/family.AAF", ".AAF"}, {"/d.x/family", ""},
+        {"/d/archive.tar.qck", ".qck"}, {"c:\\d.x\\family", ""}, {"/d/.hor", ".hor"},
+    };
+    for (const auto& [path, extension] : cases) EXPECT_EQ(PathExtension(path), extension) << path;
+}
+
+}  // namespace
+}  // namespace tervalo
