@@ -46,6 +46,8 @@ public:
 
     bool LoadFromFile(const std::string& path);
     LoadFailure LastLoadFailure() const { return LoadError; }
+    // What the last load did to a text written in UTF-8.
+    const Utf8Conversion& LastConversion() const { return Buffer.LastConversion(); }
     bool SaveToFile(const std::string& path);
 
     void FirstRecord();

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "aaf/Utf8Text.h"
+
 namespace tervalo {
 
 constexpr std::int32_t kInitialCapacity = 262144;  // 256 KiB before the first load or growth
@@ -41,6 +43,8 @@ public:
     // Reads a whole file with the load rule: capacity from the file's size on every load.
     enum class LoadResult { Loaded, NotOpened, NoMemory, TooLarge, ShortOrTiny };
     LoadResult LoadFile(const std::string& path);
+    // What the last load did to a UTF-8 text.
+    const Utf8Conversion& LastConversion() const { return Conversion; }
     // Cuts trailing empty lines until the text ends in one CR LF.
     void CutTrailingEmptyLines();
     // Writes the text as a file; false when it can't be created or a write falls short.
@@ -50,6 +54,7 @@ private:
     char* Bytes = nullptr;
     std::size_t Used = 0;
     std::int32_t Allocated = 0;
+    Utf8Conversion Conversion;
 };
 
 }  // namespace tervalo

@@ -10,4 +10,9 @@ struct Utf8Conversion {
     std::size_t Unconvertible = 0;  // characters written as "?"
 };
 
+// When the text is valid UTF-8 holding at least one multi-byte sequence (a byte-order mark at
+// its start counts, and is dropped), converts it in place to Windows-1250 and shortens
+// `length`; any other text is left byte for byte as it is. Never makes the text longer.
+Utf8Conversion ConvertUtf8ToWindows1250(char* text, std::size_t& length);
+
 }  // namespace tervalo

@@ -31,6 +31,8 @@ public:
 
     bool LoadFromFile(const std::string& path);
     LoadFailure LastLoadFailure() const { return LoadError; }
+    // What the last load did to a text written in UTF-8.
+    const Utf8Conversion& LastConversion() const { return Buffer.LastConversion(); }
     bool NextRecord();
     void ParseRecord();
     // Writes the record as one 101-column line, CR LF and NUL into `out` (kQckFormatSize
