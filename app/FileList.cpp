@@ -46,7 +46,8 @@ void AddToFileList(std::vector<std::string>& list, const std::vector<std::string
         // Only ASCII letters: paths reach the core as UTF-8, whose bytes a code page must
         // not touch.
         for (std::string& row : list) {
-            for (char& c : row) c = static_cast<char>(LowerAscii(static_cast<unsigned char>(c)));
+            for (char& c : row)
+                c = static_cast<char>(LowerAscii(static_cast<unsigned char>(c)));
         }
     }
     std::sort(list.begin(), list.end(), ListsBefore);

@@ -1,2 +1,85 @@
 // Argument parsing of tervalo-convert.
 #include "CommandLine.h"
+
+#include <array>
+#include <string_view>
+
+namespace tervalo {
+
+namespace {
+
+// Target names in the order of the window's target list.
+constexpr std::array<std::string_view, 6> kTargetNames = {"aaf", "qck", "num", "csv", "hor", "szk"};
+
+}  // namespace
+
+const char* const kUsage =
+    "usage: tervalo-convert --target aaf|qck|num|csv|hor|szk [--combined] [--output-dir DIR] "
+    "FILE...\n"
+    "\n"
+    "Converts AAF (.aaf), QCK (.qck) and Placidus (.hor) chart files to one target format:\n"
+    "one output per input file, or with --combined all charts into one output named\n"
+    "\"egybe\" and a clock number. Placidus charts go into one \"placidus\" output.\n"
+    "Outputs are written into DIR (default: the current folder).\n"
+    "\n"
+    "Exit status: 0 success, 1 something was passed over or not written, 2 usage error,\n"
+    "3 stopped by Ctrl-C.\n";
+
+CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
+    CommandLine line;
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (optionsEnded || argument.empty() || argument[0] != '-' || argument == "-") {
+            line.Files.push_back(argument);
+            continue;
+        }
+        if (argument == "--") {
+            optionsEnded = true;
+        } else if (argument == "--help" || argument == "-h") {
+            line.Help = true;
+        } else if (argument == "--combined") {
+            line.Combined = true;
+        } else if (argument == "--target" || argument == "--output-dir") {
+            if (i + 1 == arguments.size()) {
+                line.Error = argument + " needs a value";
+                return line;
+            }
+            const std::string& value = arguments[++i];
+            if (argument == "--output-dir") {
+                line.OutputDir = value;
+                continue;
+            }
+            line.TargetIndex = -1;
+            for (std::size_t t = 0; t < kTargetNames.size(); ++t) {
+                if (value == kTargetNames[t]) line.TargetIndex = static_cast<int>(t);
+            }
+            if (line.TargetIndex < 0) {
+                line.Error = "unknown target: " + value;
+                return line;
+            }
+        } else {
+            line.Error = "unknown option: " + argument;
+            return line;
+        }
+    }
+    if (line.Help) return line;
+    if (line.TargetIndex < 0) {
+        line.Error = "--target is required";
+    } else if (line.Files.empty()) {
+        line.Error = "no input files";
+    } else if (line.OutputDir.empty()) {
+        line.Error = "--output-dir is empty";
+    }
+    return line;
+}
+
+std::string OutputPrefixOfFolder(const std::string& folder) {
+    std::string prefix = folder;
+    while (prefix.size() > 1 && prefix.back() == '/')
+        prefix.pop_back();
+    if (prefix != "/") prefix += '/';
+    return prefix;
+}
+
+}  // namespace tervalo

@@ -1,2 +1,122 @@
 // tervalo-convert: converts chart databases from a terminal through the same conversion run.
-int main() { return 0; }
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "CommandLine.h"
+#include "aaf/AafDatabase.h"
+#include "aaf/CountryCodeTable.h"
+#include "app/ConversionRun.h"
+#include "app/FileList.h"
+#include "qck/QckDatabase.h"
+
+namespace {
+
+std::atomic<bool> AbortRequested{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "the abort flag is set from a signal");
+
+extern "C" void RequestAbort(int) {
+    AbortRequested = true;
+    // A second Ctrl-C ends the program at once.
+    std::signal(SIGINT, SIG_DFL);
+}
+
+// The counter on standard error, at most about ten times a second, and the last value.
+class ConsoleProgress final : public tervalo::ProgressSink {
+public:
+    explicit ConsoleProgress(bool show) : Show(show) {}
+    ~ConsoleProgress() override {
+        if (Shown) std::fputc('\n', stderr);
+    }
+    ConsoleProgress(const ConsoleProgress&) = delete;
+    ConsoleProgress& operator=(const ConsoleProgress&) = delete;
+
+    void ShowCount(std::int32_t count) override {
+        Last = count;
+        const auto now = std::chrono::steady_clock::now();
+        if (!Show || now - LastShown < std::chrono::milliseconds(100)) return;
+        LastShown = now;
+        Print();
+    }
+    void ProcessEvents() override {}
+    void Finish() {
+        if (Show) {
+            Print();
+        } else {
+            std::fprintf(stderr, "%d\n", static_cast<int>(Last));
+        }
+    }
+
+private:
+    void Print() {
+        std::fprintf(stderr, "\r%d", static_cast<int>(Last));
+        std::fflush(stderr);
+        Shown = true;
+    }
+
+    bool Show;
+    bool Shown = false;
+    std::int32_t Last = 0;
+    std::chrono::steady_clock::time_point LastShown{};
+};
+
+// No controls to disable; the closing message goes to standard output.
+class ConsoleEffects final : public tervalo::RunEffects {
+public:
+    void SetControlEnabled(tervalo::RunControl, bool) override {}
+    void SelectEntry(int) override {}
+    void ShowMessage(tervalo::MessageKind, const std::string& text) override { Message = text; }
+    std::string Message;
+};
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    const tervalo::CommandLine line = tervalo::ParseCommandLine(arguments);
+    if (line.Help) {
+        std::fputs(tervalo::kUsage, stdout);
+        return 0;
+    }
+    if (!line.Error.empty()) {
+        std::fprintf(stderr, "tervalo-convert: %s\n\n%s", line.Error.c_str(), tervalo::kUsage);
+        return 2;
+    }
+    std::error_code error;
+    if (!std::filesystem::is_directory(line.OutputDir, error)) {
+        std::fprintf(stderr, "tervalo-convert: not a folder: %s\n", line.OutputDir.c_str());
+        return 2;
+    }
+
+    tervalo::AafDatabase outputAaf;
+    tervalo::QckDatabase outputQck;
+    tervalo::AafDatabase inputAaf;
+    tervalo::QckDatabase inputQck;
+    outputAaf.AddCountries(tervalo::CountryCodeRows());
+    tervalo::RunDatabases databases{outputAaf, outputQck, inputAaf, inputQck};
+
+    tervalo::RunRequest request;
+    tervalo::AddToFileList(request.Entries, line.Files, tervalo::NativePathCase());
+    request.TargetIndex = line.TargetIndex;
+    request.ModeIndex = line.Combined ? 1 : 0;
+    // The run puts its outputs beside the program; here the folder stands in for that place.
+    request.ExecutablePath = tervalo::OutputPrefixOfFolder(line.OutputDir) + "tervalo-convert";
+
+    std::signal(SIGINT, RequestAbort);
+    ConsoleProgress progress(isatty(STDERR_FILENO) != 0);
+    ConsoleEffects effects;
+    const tervalo::RunReport report =
+        tervalo::ConversionRun(request, AbortRequested, progress, effects, databases);
+    progress.Finish();
+    std::signal(SIGINT, SIG_DFL);
+
+    std::printf("%s\n", effects.Message.c_str());
+    if (report.Ending == tervalo::RunEnding::Aborted) return 3;
+    return report.Items.empty() ? 0 : 1;
+}

@@ -37,11 +37,12 @@ std::string Printable(std::string_view bytes) {
 ::testing::AssertionResult BytesEqual(std::string_view actual, std::string_view expected) {
     if (actual == expected) return ::testing::AssertionSuccess();
     std::size_t at = 0;
-    while (at < actual.size() && at < expected.size() && actual[at] == expected[at]) ++at;
+    while (at < actual.size() && at < expected.size() && actual[at] == expected[at])
+        ++at;
     const std::size_t from = at > 24 ? at - 24 : 0;
     std::ostringstream message;
-    message << "bytes differ at offset " << at << " (actual " << actual.size() << " bytes, expected "
-            << expected.size() << ")\n"
+    message << "bytes differ at offset " << at << " (actual " << actual.size()
+            << " bytes, expected " << expected.size() << ")\n"
             << "  actual:   ..." << Printable(actual.substr(from, 64)) << "\n"
             << "  expected: ..." << Printable(expected.substr(from, 64)) << "\n";
     if (at < actual.size() && at < expected.size()) {
@@ -70,7 +71,9 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(Root, ignored);
 }
 
-std::string TempDir::File(std::string_view name) const { return (Root / name).string(); }
+std::string TempDir::File(std::string_view name) const {
+    return (Root / name).string();
+}
 
 void WriteFile(const std::filesystem::path& path, std::string_view bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);

@@ -37,10 +37,10 @@ std::string ReadFile(const std::filesystem::path& path);
 // The folder of real sample files, or empty when it is absent.
 std::filesystem::path SamplesDir();
 // Skips the current test with a message when a sample file is absent.
-#define REQUIRE_SAMPLE(path)                                                 \
-    do {                                                                     \
-        if (!std::filesystem::exists(path))                                  \
-            GTEST_SKIP() << "sample not found: " << (path).string();         \
+#define REQUIRE_SAMPLE(path)                                         \
+    do {                                                             \
+        if (!std::filesystem::exists(path))                          \
+            GTEST_SKIP() << "sample not found: " << (path).string(); \
     } while (0)
 
 }  // namespace tervalo::test

@@ -19,7 +19,9 @@ TEST(FileList, OrdersWithoutRegardToCaseAndKeepsEachPathOnce) {
         {{"/d/x.aaf"}, {"/d/X.aaf"}, PathCase::Preserve, {"/d/X.aaf", "/d/x.aaf"}},
         {{"/d/x.aaf"}, {"/d/x.aaf"}, PathCase::Preserve, {"/d/x.aaf"}},
         {{}, {"C:\\DATA\\X.AAF", "c:\\data\\x.aaf"}, PathCase::Lower, {"c:\\data\\x.aaf"}},
-        {{"/d/b.qck"}, {"/d/a.hor", "/d/C.aaf"}, PathCase::Preserve,
+        {{"/d/b.qck"},
+         {"/d/a.hor", "/d/C.aaf"},
+         PathCase::Preserve,
          {"/d/a.hor", "/d/b.qck", "/d/C.aaf"}},
     };
     for (const Case& c : cases) {
@@ -31,10 +33,11 @@ TEST(FileList, OrdersWithoutRegardToCaseAndKeepsEachPathOnce) {
 
 TEST(FileList, ExtensionIsTakenFromTheFileNameOnly) {
     const std::pair<std::string, std::string> cases[] = {
-        {"/d/family.aaf", ".aaf"}, {"/d/family.AAF", ".AAF"}, {"/d.x/family", ""},
-        {"/d/archive.tar.qck", ".qck"}, {"c:\\d.x\\family", ""}, {"/d/.hor", ".hor"},
+        {"/d/family.aaf", ".aaf"},      {"/d/family.AAF", ".AAF"}, {"/d.x/family", ""},
+        {"/d/archive.tar.qck", ".qck"}, {"c:\\d.x\\family", ""},   {"/d/.hor", ".hor"},
     };
-    for (const auto& [path, extension] : cases) EXPECT_EQ(PathExtension(path), extension) << path;
+    for (const auto& [path, extension] : cases)
+        EXPECT_EQ(PathExtension(path), extension) << path;
 }
 
 }  // namespace

@@ -1,0 +1,295 @@
+// Whole conversion runs on real files in a fresh temporary folder, with the clock held still.
+#include "app/ConversionRun.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+#include "aaf/AafDatabase.h"
+#include "aaf/CountryCodeTable.h"
+#include "qck/QckDatabase.h"
+
+namespace tervalo {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+// 45000.5 days: 45000 mod 32 = 8 whole days of 32768 steps, and half a day.
+constexpr double kFixedNow = 45000.5;
+constexpr int kFixedStamp = 8 * 32768 + 16384;
+
+std::string AafChart(const std::string& lastName, int day = 15) {
+    return "#A93:" + lastName + ",Janos,M," + (day < 10 ? "0" : "") + std::to_string(day) +
+           ".03.1950g,14:30,Budapest,H\r\n#B93:*,47N30,19E05,1he00,0\r\n\r\n";
+}
+
+std::string AafCharts(const std::string& prefix, int count) {
+    std::string text;
+    for (int i = 0; i < count; ++i)
+        text += AafChart(prefix + std::to_string(i), 1 + i % 28);
+    return text;
+}
+
+// Records what the run does to the front, in order.
+class RecordingFront final : public ProgressSink, public RunEffects {
+public:
+    void ShowCount(std::int32_t count) override {
+        Counts.push_back(count);
+        if (OnCount) OnCount(count);
+    }
+    void ProcessEvents() override { ++EventPasses; }
+    void SetControlEnabled(RunControl control, bool enabled) override {
+        Events.push_back(std::string(enabled ? "enable " : "disable ") +
+                         std::to_string(static_cast<int>(control)));
+    }
+    void SelectEntry(int index) override {
+        if (ThrowOnSelect && index >= 0) throw std::runtime_error("front failed");
+        Events.push_back("select " + std::to_string(index));
+    }
+    void ShowMessage(MessageKind kind, const std::string& text) override {
+        Events.push_back(std::string(kind == MessageKind::Information ? "info: " : "warning: ") +
+                         text);
+        Messages.push_back(text);
+    }
+
+    std::vector<std::int32_t> Counts;
+    std::vector<std::string> Events;
+    std::vector<std::string> Messages;
+    int EventPasses = 0;
+    bool ThrowOnSelect = false;
+    std::function<void(std::int32_t)> OnCount;
+};
+
+class ConversionRunTest : public ::testing::Test {
+protected:
+    ConversionRunTest() {
+        fs::create_directory(Dir.Path() / "prog");
+        fs::create_directory(Dir.Path() / "in");
+        OutputAaf.AddCountries(CountryCodeRows());
+    }
+
+    std::string Input(const std::string& name, const std::string& bytes) {
+        const std::string path = Dir.File("in/" + name);
+        WriteFile(path, bytes);
+        return path;
+    }
+    std::string Output(const std::string& name) const { return Dir.File("prog/" + name); }
+
+    RunReport Convert(std::vector<std::string> entries, Target target, bool combined) {
+        RunRequest request;
+        request.Entries = std::move(entries);
+        request.TargetIndex = static_cast<int>(target);
+        request.ModeIndex = combined ? 1 : 0;
+        request.ExecutablePath = Output("tervalo");
+        return ConversionRun(request, Abort, Front, Front, Databases, [] { return kFixedNow; });
+    }
+
+    std::vector<std::string> OutputNames() const {
+        std::vector<std::string> names;
+        for (const auto& item : fs::directory_iterator(Dir.Path() / "prog")) {
+            names.push_back(item.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    TempDir Dir;
+    AafDatabase OutputAaf;
+    QckDatabase OutputQck;
+    AafDatabase InputAaf;
+    QckDatabase InputQck;
+    RunDatabases Databases{OutputAaf, OutputQck, InputAaf, InputQck};
+    std::atomic<bool> Abort{false};
+    RecordingFront Front;
+};
+
+TEST(StampNumber, CountsStepsOfTheDayAndRepeatsEveryThirtyTwoDays) {
+    const std::pair<double, std::int32_t> cases[] = {
+        {0.0, 0},
+        {1.0, 32768},
+        {32.0, 0},  // the number repeats after 32 days
+        {kFixedNow, kFixedStamp},
+        {1.0 + 1.0 / 32768, 32769},
+        {31.99999999, 1048575},  // the last step before the repeat
+        {-1.0, 0},               // no date before 1899 reaches here, but nothing breaks
+    };
+    for (const auto& [dateTime, stamp] : cases)
+        EXPECT_EQ(StampNumber(dateTime), stamp) << dateTime;
+}
+
+TEST(StampNumber, LocalClockIsAfterTheYear2020) {
+    EXPECT_GT(LocalDateTimeNow(), 43831.0);  // 1 January 2020
+}
+
+TEST_F(ConversionRunTest, EmptyListOrNoSelectionDoesNothingAtAll) {
+    EXPECT_EQ(Convert({}, Target::Aaf, false).Ending, RunEnding::NotStarted);
+    RunRequest request;
+    request.Entries = {Input("a.aaf", AafChart("A"))};
+    request.ExecutablePath = Output("tervalo");
+    request.TargetIndex = -1;
+    EXPECT_EQ(ConversionRun(request, Abort, Front, Front, Databases).Ending, RunEnding::NotStarted);
+    request.TargetIndex = 0;
+    request.ModeIndex = -1;
+    EXPECT_EQ(ConversionRun(request, Abort, Front, Front, Databases).Ending, RunEnding::NotStarted);
+    EXPECT_TRUE(Front.Events.empty());
+    EXPECT_TRUE(Front.Counts.empty());
+    EXPECT_TRUE(OutputNames().empty());
+}
+
+TEST_F(ConversionRunTest, PerFileWritesOneOutputNamedAfterEachInput) {
+    const std::string family = Input("Family.aaf", AafChart("Kovacs") + AafChart("Nagy"));
+    const std::string friends = Input("friends.aaf", AafChart("Szabo"));
+    const RunReport report = Convert({family, friends}, Target::Aaf, false);
+
+    EXPECT_EQ(report.Ending, RunEnding::Completed);
+    EXPECT_TRUE(report.Items.empty());
+    EXPECT_EQ(OutputNames(), (std::vector<std::string>{"family.aaf", "friends.aaf"}));
+    // The written file has no final blank line; the charts keep their order.
+    ExpectBytes(ReadFile(Output("family.aaf")),
+                AafChart("Kovacs") + AafChart("Nagy").substr(0, AafChart("Nagy").size() - 2));
+    ASSERT_EQ(Front.Messages.size(), 1u);
+    EXPECT_EQ(Front.Messages[0], "Az átalakítás sikerült!");
+}
+
+TEST_F(ConversionRunTest, ControlsAreDisabledInOrderAndComeBackAfterTheMessage) {
+    Convert({Input("a.aaf", AafChart("A"))}, Target::Aaf, false);
+    const std::vector<std::string> expected = {
+        "disable 0", "disable 1", "disable 2", "disable 3", "disable 4",
+        "disable 5", "disable 6", "disable 7", "select 0",  "info: Az átalakítás sikerült!",
+        "enable 0",  "enable 1",  "enable 2",  "enable 3",  "enable 4",
+        "enable 5",  "enable 6",  "enable 7",  "select -1"};
+    EXPECT_EQ(Front.Events, expected);
+}
+
+TEST_F(ConversionRunTest, CounterShowsEveryTenthChartAndTheTotalAfterEachFile) {
+    Convert({Input("a.aaf", AafCharts("A", 25))}, Target::Aaf, false);
+    // Start, end of the Placidus pass, 0/10/20 during the file, 25 after it.
+    EXPECT_EQ(Front.Counts, (std::vector<std::int32_t>{0, 0, 0, 10, 20, 25}));
+}
+
+TEST_F(ConversionRunTest, CounterStartsAgainPerFileAndRunsOnWhenCombined) {
+    const std::string a = Input("a.aaf", AafCharts("A", 12));
+    const std::string b = Input("b.aaf", AafCharts("B", 3));
+    Convert({a, b}, Target::Aaf, false);
+    EXPECT_EQ(Front.Counts, (std::vector<std::int32_t>{0, 0, 0, 10, 12, 0, 3}));
+    Front.Counts.clear();
+    Convert({a, b}, Target::Aaf, true);
+    EXPECT_EQ(Front.Counts, (std::vector<std::int32_t>{0, 0, 0, 10, 12, 15}));
+}
+
+TEST_F(ConversionRunTest, CombinedOutputHoldsEveryChartInListOrderUnderAStampedName) {
+    const std::string b = Input("b.aaf", AafChart("Second"));
+    const std::string a = Input("a.aaf", AafChart("First"));
+    const RunReport report = Convert({a, b}, Target::Aaf, true);
+    const std::string name = "egybe" + std::to_string(kFixedStamp) + ".aaf";
+    EXPECT_EQ(OutputNames(), std::vector<std::string>{name});
+    const std::string text = ReadFile(Output(name));
+    EXPECT_LT(text.find("First"), text.find("Second"));
+    EXPECT_EQ(report.WrittenOutputs, std::vector<std::string>{Output(name)});
+}
+
+TEST_F(ConversionRunTest, StampedNameNeverReplacesAnExistingFile) {
+    const std::string taken = Output("egybe" + std::to_string(kFixedStamp) + ".aaf");
+    WriteFile(taken, "earlier run");
+    Convert({Input("a.aaf", AafChart("A"))}, Target::Aaf, true);
+    EXPECT_EQ(ReadFile(taken), "earlier run");
+    EXPECT_TRUE(fs::exists(Output("egybe" + std::to_string(kFixedStamp + 1) + ".aaf")));
+}
+
+TEST_F(ConversionRunTest, OnlyPassedOverFilesGivesNoOutputButSaysWhy) {
+    const std::string text = Input("notes.txt", "hello, this is not a chart database");
+    const std::string tiny = Input("tiny.aaf", "#A93:x");  // under 16 bytes
+    const std::string missing = Dir.File("in/missing.qck");
+    const RunReport report = Convert({missing, text, tiny}, Target::Aaf, false);
+    EXPECT_TRUE(OutputNames().empty());
+    EXPECT_EQ(Front.Counts.back(), 0);
+    ASSERT_EQ(report.Items.size(), 3u);
+    EXPECT_EQ(Front.Messages.back(), "Az átalakítás részben sikerült!\nKihagyott fájl: " + missing +
+                                         "\nKihagyott fájl: " + text + "\nKihagyott fájl: " + tiny);
+    EXPECT_NE(Front.Events[Front.Events.size() - 10].find("warning: "), std::string::npos);
+}
+
+TEST_F(ConversionRunTest, CombinedRunWithoutChartsDeclinesQuietly) {
+    const RunReport report =
+        Convert({Input("x.dat", "not a chart file at all")}, Target::Csv, true);
+    EXPECT_TRUE(OutputNames().empty());
+    ASSERT_EQ(report.Items.size(), 1u);  // only the passed-over file
+    EXPECT_EQ(report.Items[0].Kind, ReportKind::SkippedFile);
+}
+
+TEST_F(ConversionRunTest, OutputNeverReplacesAnInputOrAnotherOutputOfTheRun) {
+    // An input that lies in the output folder, and two inputs with the same name.
+    const std::string inside = Output("family.aaf");
+    WriteFile(inside, AafChart("Inside"));
+    fs::create_directory(Dir.Path() / "in" / "other");
+    const std::string first = Input("friends.aaf", AafChart("First"));
+    const std::string second = Input("other/friends.aaf", AafChart("Second"));
+    const RunReport report = Convert({inside, first, second}, Target::Aaf, false);
+
+    EXPECT_TRUE(report.Items.empty());
+    EXPECT_EQ(ReadFile(inside), AafChart("Inside"));
+    EXPECT_NE(ReadFile(Output("family (2).aaf")).find("Inside"), std::string::npos);
+    EXPECT_NE(ReadFile(Output("friends.aaf")).find("First"), std::string::npos);
+    EXPECT_NE(ReadFile(Output("friends (2).aaf")).find("Second"), std::string::npos);
+}
+
+TEST_F(ConversionRunTest, OutputsOfEarlierRunsAreReplaced) {
+    WriteFile(Output("family.aaf"), "stale");
+    Convert({Input("family.aaf", AafChart("Fresh"))}, Target::Aaf, false);
+    EXPECT_NE(ReadFile(Output("family.aaf")).find("Fresh"), std::string::npos);
+    EXPECT_FALSE(fs::exists(Output("family (2).aaf")));
+}
+
+TEST_F(ConversionRunTest, OutputThatCannotBeWrittenIsReported) {
+    fs::create_directory(Dir.Path() / "prog" / "family.aaf");  // a folder where the file goes
+    const RunReport report = Convert({Input("family.aaf", AafChart("A"))}, Target::Aaf, false);
+    ASSERT_EQ(report.Items.size(), 1u);
+    EXPECT_EQ(report.Items[0].Kind, ReportKind::NotWritten);
+    EXPECT_EQ(Front.Messages.back(),
+              "Az átalakítás részben sikerült!\nNem sikerült írni: " + Output("family.aaf"));
+}
+
+TEST_F(ConversionRunTest, AbortStopsAfterTheChartBeingConverted) {
+    const std::string a = Input("a.aaf", AafCharts("A", 5));
+    const std::string b = Input("b.aaf", AafCharts("B", 30));
+    Front.OnCount = [this](std::int32_t count) {
+        if (count == 10) Abort = true;  // the button pressed while events run
+    };
+    const RunReport report = Convert({a, b}, Target::Aaf, false);
+    EXPECT_EQ(report.Ending, RunEnding::Aborted);
+    EXPECT_EQ(Front.Messages, std::vector<std::string>{"Átalakítás megszakítva!"});
+    // The finished input's output stays; the interrupted one is not written.
+    EXPECT_EQ(OutputNames(), std::vector<std::string>{"a.aaf"});
+    EXPECT_EQ(Front.Events.back(), "select -1");
+}
+
+TEST_F(ConversionRunTest, StaleAbortFromBeforeTheRunIsCleared) {
+    Abort = true;
+    const RunReport report = Convert({Input("a.aaf", AafCharts("A", 3))}, Target::Aaf, false);
+    EXPECT_EQ(report.Ending, RunEnding::Completed);
+    EXPECT_FALSE(Abort.load());
+}
+
+TEST_F(ConversionRunTest, ControlsComeBackWhenTheRunFailsWithAnException) {
+    Front.ThrowOnSelect = true;
+    EXPECT_THROW(Convert({Input("a.aaf", AafChart("A"))}, Target::Aaf, false), std::runtime_error);
+    ASSERT_GE(Front.Events.size(), 9u);
+    EXPECT_EQ(Front.Events.back(), "select -1");
+    EXPECT_EQ(Front.Events[Front.Events.size() - 9], "enable 0");
+}
+
+TEST_F(ConversionRunTest, ExtensionsAreComparedWithoutRegardToCase) {
+    const RunReport report = Convert({Input("LOUD.AAF", AafChart("Loud"))}, Target::Aaf, false);
+    EXPECT_TRUE(report.Items.empty());
+    EXPECT_EQ(OutputNames(), std::vector<std::string>{"loud.aaf"});  // named in lower case
+}
+
+}  // namespace
+}  // namespace tervalo
