@@ -1,5 +1,5 @@
 // Argument parsing of tervalo-convert.
-#include "CommandLine.h"
+#include "cli/CommandLine.h"
 
 #include <array>
 #include <string_view>

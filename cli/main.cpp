@@ -9,11 +9,11 @@
 
 #include <unistd.h>
 
-#include "CommandLine.h"
 #include "aaf/AafDatabase.h"
 #include "aaf/CountryCodeTable.h"
 #include "app/ConversionRun.h"
 #include "app/FileList.h"
+#include "cli/CommandLine.h"
 #include "qck/QckDatabase.h"
 
 namespace {

@@ -1,0 +1,138 @@
+// tervalo-convert as a user runs it: arguments, outputs, closing message and exit status.
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "TestSupport.h"
+#include "cli/CommandLine.h"
+
+namespace tervalo {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+struct Result {
+    int ExitCode = -1;
+    std::string Output;  // standard output and standard error together
+};
+
+std::string Quoted(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+Result RunConvert(const std::string& arguments) {
+    const std::string command = std::string(TERVALO_CONVERT_PATH) + " " + arguments + " 2>&1";
+    Result result;
+    std::FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) return result;
+    std::array<char, 4096> chunk{};
+    std::size_t read = 0;
+    while ((read = std::fread(chunk.data(), 1, chunk.size(), pipe)) > 0) {
+        result.Output.append(chunk.data(), read);
+    }
+    const int status = pclose(pipe);
+    result.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+const std::string kChart =
+    "#A93:Kovacs,Janos,M,15.03.1950g,14:30,Budapest,H\r\n"
+    "#B93:*,47N30,19E05,1he00,0\r\n\r\n";
+
+TEST(CommandLine, ParsesOptionsAndRefusesWhatItCannotUse) {
+    struct Case {
+        std::vector<std::string> arguments;
+        int target;
+        bool combined;
+        std::string error;
+    };
+    const Case cases[] = {
+        {{"--target", "csv", "a.aaf"}, 3, false, ""},
+        {{"a.aaf", "--combined", "--target", "szk"}, 5, true, ""},
+        {{"--target", "xls", "a.aaf"}, -1, false, "unknown target: xls"},
+        {{"--target"}, -1, false, "--target needs a value"},
+        {{"a.aaf"}, -1, false, "--target is required"},
+        {{"--target", "aaf"}, 0, false, "no input files"},
+        {{"--target", "aaf", "--verbose", "a.aaf"}, 0, false, "unknown option: --verbose"},
+        {{"--target", "aaf", "--", "--odd-name.aaf"}, 0, false, ""},
+    };
+    for (const Case& c : cases) {
+        const CommandLine line = ParseCommandLine(c.arguments);
+        EXPECT_EQ(line.Error, c.error);
+        if (c.error.empty()) {
+            EXPECT_EQ(line.TargetIndex, c.target);
+            EXPECT_EQ(line.Combined, c.combined);
+        }
+    }
+}
+
+TEST(CommandLine, OutputPrefixEndsInOneSeparator) {
+    EXPECT_EQ(OutputPrefixOfFolder("out"), "out/");
+    EXPECT_EQ(OutputPrefixOfFolder("out///"), "out/");
+    EXPECT_EQ(OutputPrefixOfFolder("/"), "/");
+}
+
+TEST(TervaloConvert, UsageErrorsExitWithTwo) {
+    const Result noTarget = RunConvert("x.aaf");
+    EXPECT_EQ(noTarget.ExitCode, 2);
+    EXPECT_NE(noTarget.Output.find("usage: tervalo-convert"), std::string::npos);
+    EXPECT_EQ(RunConvert("--target aaf --output-dir /nonexistent/folder x.aaf").ExitCode, 2);
+    const Result help = RunConvert("--help");
+    EXPECT_EQ(help.ExitCode, 0);
+    EXPECT_NE(help.Output.find("--combined"), std::string::npos);
+}
+
+TEST(TervaloConvert, ConvertsPerFileIntoTheOutputFolder) {
+    TempDir dir;
+    fs::create_directory(dir.Path() / "out");
+    WriteFile(dir.Path() / "Family.aaf", kChart + kChart);
+    const Result result = RunConvert("--target aaf --output-dir " + Quoted(dir.File("out")) + " " +
+                                     Quoted(dir.File("Family.aaf")));
+    EXPECT_EQ(result.ExitCode, 0) << result.Output;
+    EXPECT_NE(result.Output.find("Az átalakítás sikerült!"), std::string::npos);
+    EXPECT_EQ(ReadFile(dir.Path() / "out" / "family.aaf"),
+              kChart + kChart.substr(0, kChart.size() - 2));
+}
+
+TEST(TervaloConvert, SameFileTwiceIsConvertedOnce) {
+    TempDir dir;
+    WriteFile(dir.Path() / "a.aaf", kChart);
+    const std::string input = Quoted(dir.File("a.aaf"));
+    const Result result = RunConvert("--combined --target aaf --output-dir " +
+                                     Quoted(dir.Path().string()) + " " + input + " " + input);
+    EXPECT_EQ(result.ExitCode, 0) << result.Output;
+    int outputs = 0;
+    for (const auto& item : fs::directory_iterator(dir.Path())) {
+        if (item.path().filename().string().rfind("egybe", 0) == 0) {
+            ++outputs;
+            EXPECT_EQ(ReadFile(item.path()), kChart.substr(0, kChart.size() - 2));
+        }
+    }
+    EXPECT_EQ(outputs, 1);
+}
+
+TEST(TervaloConvert, PassedOverFilesExitWithOneAndAreNamed) {
+    TempDir dir;
+    WriteFile(dir.Path() / "good.aaf", kChart);
+    WriteFile(dir.Path() / "bad.aaf", "no records in this file at all");
+    const Result result =
+        RunConvert("--target aaf --output-dir " + Quoted(dir.Path().string()) + " " +
+                   Quoted(dir.File("good.aaf")) + " " + Quoted(dir.File("bad.aaf")));
+    EXPECT_EQ(result.ExitCode, 1);
+    EXPECT_NE(result.Output.find("Az átalakítás részben sikerült!\nKihagyott fájl: " +
+                                 dir.File("bad.aaf")),
+              std::string::npos)
+        << result.Output;
+}
+
+}  // namespace
+}  // namespace tervalo
