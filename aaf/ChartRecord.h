@@ -8,7 +8,7 @@
 namespace tervalo {
 
 // Record texts are Windows-1250 bytes in fixed, NUL-terminated fields.
-constexpr std::size_t kTextFieldSize = 256;   // at most 255 characters and a NUL
+constexpr std::size_t kTextFieldSize = 256;  // at most 255 characters and a NUL
 constexpr std::size_t kMaxTextLength = kTextFieldSize - 1;
 
 // Year bounds applied by every reader: the four year digits of every format hold no more.
@@ -22,11 +22,11 @@ struct ChartRecord {
     char FirstName[kTextFieldSize] = {};
     char Place[kTextFieldSize] = {};
     char Country[kTextFieldSize] = {};
-    double Time = 0.0;       // decimal hours of clock time
-    double Latitude = 0.0;   // decimal degrees, north positive
-    double Longitude = 0.0;  // decimal degrees, east positive
-    double TimeZone = 0.0;   // decimal hours, positive WEST of Greenwich (CET is -1)
-    double LeadValue = 0.0;  // first value of an AAF "#B93" line, carried along unchanged
+    double Time = 0.0;              // decimal hours of clock time
+    double Latitude = 0.0;          // decimal degrees, north positive
+    double Longitude = 0.0;         // decimal degrees, east positive
+    double TimeZone = 0.0;          // decimal hours, positive WEST of Greenwich (CET is -1)
+    double LeadValue = 0.0;         // first value of an AAF "#B93" line, carried along unchanged
     std::int32_t DaylightCode = 0;  // minutes 0, 30, 60, 120; -1 marks local mean time
     std::int32_t Year = 1900;       // negative before the common era
     std::int32_t Month = 1;
@@ -39,7 +39,8 @@ struct ChartRecord {
 template <std::size_t N>
 std::string_view FieldText(const char (&field)[N]) {
     std::size_t length = 0;
-    while (length < N && field[length] != '\0') ++length;
+    while (length < N && field[length] != '\0')
+        ++length;
     return {field, length};
 }
 
@@ -47,7 +48,8 @@ std::string_view FieldText(const char (&field)[N]) {
 template <std::size_t N>
 void SetFieldText(char (&field)[N], std::string_view text) {
     const std::size_t length = text.size() < N - 1 ? text.size() : N - 1;
-    for (std::size_t i = 0; i < length; ++i) field[i] = text[i];
+    for (std::size_t i = 0; i < length; ++i)
+        field[i] = text[i];
     field[length] = '\0';
 }
 

@@ -26,7 +26,9 @@ TextBuffer::TextBuffer() {
     Bytes[0] = '\0';
 }
 
-TextBuffer::~TextBuffer() { std::free(Bytes); }
+TextBuffer::~TextBuffer() {
+    std::free(Bytes);
+}
 
 void TextBuffer::Clear() {
     Used = 0;
@@ -82,7 +84,8 @@ TextBuffer::LoadResult TextBuffer::LoadFile(const std::string& path) {
 }
 
 void TextBuffer::CutTrailingEmptyLines() {
-    while (Used >= 4 && std::memcmp(Bytes + Used - 4, "\r\n\r\n", 4) == 0) Used -= 2;
+    while (Used >= 4 && std::memcmp(Bytes + Used - 4, "\r\n\r\n", 4) == 0)
+        Used -= 2;
     Bytes[Used] = '\0';
 }
 
