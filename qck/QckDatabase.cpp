@@ -1,22 +1,452 @@
 // QckDatabase: loading, walking, parsing, formatting, appending and saving QCK text.
 #include "qck/QckDatabase.h"
 
+#include <cmath>
+#include <cstring>
+
 namespace tervalo {
 
-QckDatabase::QckDatabase() { ClearRecord(); }
+namespace {
+
+// The QCK line: fixed columns, counted from 0. Columns not named here hold separators.
+constexpr std::size_t kNameColumn = 0;
+constexpr std::size_t kNameWidth = 23;
+constexpr std::size_t kMonthColumn = 23;
+constexpr std::size_t kMonthWidth = 3;
+constexpr std::size_t kDayColumn = 27;
+constexpr std::size_t kYearSignColumn = 30;
+constexpr std::size_t kYearColumn = 31;  // four digits, then the hour with no separator
+constexpr std::size_t kHourColumn = 35;
+constexpr std::size_t kTimeMinuteColumn = 38;
+constexpr std::size_t kTimeSecondColumn = 41;
+constexpr std::size_t kHalfDayColumn = 44;  // "A" or "P" of the 12-hour dial
+constexpr std::size_t kZoneSignColumn = 50;
+constexpr std::size_t kZoneHourColumn = 51;
+constexpr std::size_t kZoneMinuteColumn = 54;
+constexpr std::size_t kLongitudeDegreeColumn = 56;  // three digits, right after the zone
+constexpr std::size_t kLongitudeSideColumn = 59;
+constexpr std::size_t kLongitudeMinuteColumn = 60;
+constexpr std::size_t kLongitudeSecondColumn = 63;
+constexpr std::size_t kLatitudeDegreeColumn = 66;
+constexpr std::size_t kLatitudeSideColumn = 68;
+constexpr std::size_t kLatitudeMinuteColumn = 69;
+constexpr std::size_t kLatitudeSecondColumn = 72;
+constexpr std::size_t kPlaceColumn = 75;  // free text up to the line's end
+constexpr std::size_t kPlaceWidth = 21;   // of Place; Country fills what is left
+constexpr std::size_t kLastColumn = 100;
+
+// Separators as this program writes them, between the numbered columns above.
+struct Separator {
+    std::size_t Column;
+    char Character;
+};
+constexpr Separator kSeparators[] = {
+    {26, ' '}, {29, ','},  {37, ':'}, {40, ':'},  {43, ' '}, {45, 'M'},
+    {53, ':'}, {62, '\''}, {65, ' '}, {71, '\''}, {74, ' '},
+};
+
+// The reader bounds whole units above their limit to one less than it.
+constexpr std::int32_t kHourLimit = 12;
+constexpr std::int32_t kLongitudeLimit = 180;
+constexpr std::int32_t kLatitudeLimit = 90;
+constexpr std::int32_t kSixtiethLimit = 59;
+
+// The values a written column can hold.
+constexpr std::int32_t kTwoDigitMax = 99;
+constexpr std::int32_t kThreeDigitMax = 999;
+
+// Sexagesimal factors as double values; sums and splits run in long double, as the format's
+// reference behaviour does on x87.
+constexpr double kMinuteFactor = 1.0 / 60;
+constexpr double kSecondFactor = 1.0 / 3600;
+constexpr double kHalfSecond = 1.0 / 7200;
+constexpr double kZonePerDegree = 1.0 / 15;
+
+// Any byte of code 10 or less ends a line; CR belongs to the line.
+bool EndsLine(char c) {
+    return static_cast<unsigned char>(c) <= 10;
+}
+
+std::size_t FindLineEnd(const char* text, std::size_t from, std::size_t length) {
+    while (from < length && !EndsLine(text[from]))
+        ++from;
+    return from;
+}
+
+// One line's columns. Columns past the line's end read as spaces, so a short line never takes
+// its date or place from the next chart.
+class LineColumns {
+public:
+    explicit LineColumns(std::string_view line) : Line(line) {}
+
+    char At(std::size_t column) const { return column < Line.size() ? Line[column] : ' '; }
+    // A digit counts as its code minus 48, unchecked: a space is -16.
+    std::int32_t Digit(std::size_t column) const {
+        return static_cast<std::int32_t>(static_cast<unsigned char>(At(column))) - 48;
+    }
+    std::int32_t TwoDigits(std::size_t column) const {
+        return Digit(column) * 10 + Digit(column + 1);
+    }
+    std::int32_t ThreeDigits(std::size_t column) const {
+        return Digit(column) * 100 + Digit(column + 1) * 10 + Digit(column + 2);
+    }
+    std::string_view From(std::size_t column) const {
+        return column < Line.size() ? Line.substr(column) : std::string_view{};
+    }
+
+private:
+    std::string_view Line;
+};
+
+std::int32_t BoundAbove(std::int32_t value, std::int32_t limit, std::int32_t replacement) {
+    return value > limit ? replacement : value;
+}
+
+std::int32_t Clamp(std::int32_t value, std::int32_t low, std::int32_t high) {
+    return value < low ? low : (value > high ? high : value);
+}
+
+double Sexagesimal(std::int32_t whole, std::int32_t minutes, std::int32_t seconds) {
+    const long double sum = static_cast<long double>(whole) +
+                            static_cast<long double>(minutes) * kMinuteFactor +
+                            static_cast<long double>(seconds) * kSecondFactor;
+    return static_cast<double>(sum);
+}
+
+// Whole units and sixtieths of a non-negative value, rounded to the half second.
+struct Split {
+    std::int32_t Whole = 0;
+    std::int32_t Minutes = 0;
+    std::int32_t Seconds = 0;
+    bool Carried = false;  // the minutes reached 60 and went into the whole part
+};
+
+Split SplitSexagesimal(double value, std::int32_t maxWhole) {
+    const Split full{maxWhole, 59, 59, false};
+    if (!(value > 0)) return {};  // also NaN
+    if (value >= static_cast<double>(maxWhole) + 1) return full;
+    const long double units = value;
+    const long double whole = std::trunc(units);
+    const long double fraction = (units - whole + kHalfSecond) * 60;
+    Split split;
+    split.Whole = static_cast<std::int32_t>(whole);
+    split.Minutes = static_cast<std::int32_t>(fraction);
+    split.Seconds = static_cast<std::int32_t>((fraction - split.Minutes) * 60);
+    // Within half a second of the next whole unit the minutes come out as 60; the reader takes
+    // no more than 59, so the unit carries.
+    if (split.Minutes >= 60) {
+        split.Minutes = 0;
+        split.Seconds = 0;
+        ++split.Whole;
+        split.Carried = true;
+        if (split.Whole > maxWhole) return full;
+    }
+    return split;
+}
+
+void PutTwoDigits(char* line, std::size_t column, std::int32_t value) {
+    value = Clamp(value, 0, kTwoDigitMax);
+    line[column] = static_cast<char>('0' + value / 10);
+    line[column + 1] = static_cast<char>('0' + value % 10);
+}
+
+void PutThreeDigits(char* line, std::size_t column, std::int32_t value) {
+    value = Clamp(value, 0, kThreeDigitMax);
+    line[column] = static_cast<char>('0' + value / 100);
+    line[column + 1] = static_cast<char>('0' + value / 10 % 10);
+    line[column + 2] = static_cast<char>('0' + value % 10);
+}
+
+// A record text as it may stand in a line: bytes that a reader takes as a line end would split
+// the chart in two, so they are written as spaces.
+char LineSafe(char c) {
+    return EndsLine(c) || c == '\r' ? ' ' : c;
+}
+
+// Writes text from `column`, never past `endColumn`; returns the column after the last byte.
+std::size_t PutText(char* line, std::size_t column, std::size_t endColumn, std::string_view text) {
+    for (char c : text) {
+        if (column >= endColumn) break;
+        line[column++] = LineSafe(c);
+    }
+    return column;
+}
+
+// Copies text into a record field, dropping what the field can't hold.
+class FieldFiller {
+public:
+    FieldFiller(char* field, std::size_t capacity) : Field(field), Capacity(capacity) {
+        Field[0] = '\0';
+    }
+    void Add(char c) {
+        if (Length + 1 < Capacity) Field[Length++] = c;
+    }
+    void Restart() { Length = 0; }
+    void TrimTrailingSpaces() {
+        while (Length > 0 && Field[Length - 1] == ' ')
+            --Length;
+    }
+    void Finish() { Field[Length] = '\0'; }
+    bool Empty() const { return Length == 0; }
+
+private:
+    char* Field;
+    std::size_t Capacity;
+    std::size_t Length = 0;
+};
+
+}  // namespace
+
+QckDatabase::QckDatabase() {
+    ClearRecord();
+}
+
 void QckDatabase::Reset() {
     Buffer.Clear();
     CursorOffset = kNoCursor;
 }
+
 void QckDatabase::ClearRecord() {
     static_cast<ChartRecord&>(*this) = ChartRecord{};
-    Gender = 'M';
+    Gender = 'M';  // QCK has no gender column; its charts default to male, unlike AAF's '*'
 }
-bool QckDatabase::LoadFromFile(const std::string&) { return false; }
-bool QckDatabase::NextRecord() { return false; }
-void QckDatabase::ParseRecord() {}
-char* QckDatabase::FormatRecord(char* out) { return out; }
-bool QckDatabase::AppendRecord() { return false; }
-bool QckDatabase::SaveToFile(const std::string&) { return false; }
+
+bool QckDatabase::LoadFromFile(const std::string& path) {
+    if (path.empty()) {
+        LoadError = LoadFailure::NoPath;
+        return false;
+    }
+    switch (Buffer.LoadFile(path)) {
+        case TextBuffer::LoadResult::Loaded:
+            break;
+        case TextBuffer::LoadResult::NotOpened:
+            LoadError = LoadFailure::NotOpened;
+            return false;
+        case TextBuffer::LoadResult::NoMemory:
+            LoadError = LoadFailure::NoMemory;
+            return false;
+        case TextBuffer::LoadResult::TooLarge:
+            LoadError = LoadFailure::TooLarge;
+            return false;
+        case TextBuffer::LoadResult::ShortOrTiny:
+            CursorOffset = kNoCursor;
+            LoadError = LoadFailure::ShortOrTiny;
+            return false;
+    }
+    const std::size_t length = Buffer.Length();
+    if (length > 0 && Buffer.Data()[length - 1] == '\n') Buffer.CutTrailingEmptyLines();
+    CursorOffset = 0;
+    LoadError = LoadFailure::None;
+    return true;
+}
+
+bool QckDatabase::NextRecord() {
+    const std::size_t length = Buffer.Length();
+    if (CursorOffset == kNoCursor || CursorOffset >= length) return false;
+    const std::size_t end = FindLineEnd(Buffer.Data(), CursorOffset, length);
+    if (end >= length || end + 1 >= length) return false;
+    CursorOffset = end + 1;
+    return true;
+}
+
+void QckDatabase::ParseRecord() {
+    if (CursorOffset == kNoCursor) return;
+    const std::size_t length = Buffer.Length();
+    const char* text = Buffer.Data();
+    const std::size_t start = CursorOffset < length ? CursorOffset : length;
+    std::size_t end = FindLineEnd(text, start, length);
+    if (end > start && text[end - 1] == '\r') --end;  // the CR of a CR LF ends the line too
+    const LineColumns line({text + start, end - start});
+
+    LeadValue = 0;
+    DaylightCode = 0;
+    Gender = 'M';
+
+    // Name: trailing spaces of the column dropped (column 0 always stays); each comma starts
+    // FirstName afresh, so it keeps the text after the last one.
+    std::size_t nameEnd = kNameColumn + kNameWidth - 1;
+    while (nameEnd > kNameColumn && line.At(nameEnd) == ' ')
+        --nameEnd;
+    {
+        FieldFiller last(LastName, sizeof LastName);
+        FieldFiller first(FirstName, sizeof FirstName);
+        FieldFiller* part = &last;
+        for (std::size_t column = kNameColumn; column <= nameEnd; ++column) {
+            const char c = line.At(column);
+            if (c == ',') {
+                part->Finish();
+                part = &first;
+                part->Restart();
+            } else {
+                part->Add(c);
+            }
+        }
+        part->Finish();
+    }
+
+    Month = 1;
+    for (std::int32_t m = 0; m < 12; ++m) {
+        if (line.At(kMonthColumn) == MonthNames[m][0] &&
+            line.At(kMonthColumn + 1) == MonthNames[m][1] &&
+            line.At(kMonthColumn + 2) == MonthNames[m][2]) {
+            Month = m + 1;
+            break;
+        }
+    }
+
+    Day = line.TwoDigits(kDayColumn);
+
+    const std::int32_t yearSign = line.At(kYearSignColumn) == '-' ? -1 : 1;
+    const std::int32_t year = line.TwoDigits(kYearColumn) * 100 + line.TwoDigits(kYearColumn + 2);
+    Year = Clamp(year * yearSign, kMinYear, kMaxYear);
+    Gregorian = Year > 1582;
+
+    // The 12-hour dial: other programs write noon and midnight as 12, this one as 00; both
+    // read the same when 12 counts as 0 before "P" adds its 12 hours.
+    std::int32_t hour = BoundAbove(line.TwoDigits(kHourColumn), kHourLimit, kHourLimit - 1);
+    if (hour == kHourLimit) hour = 0;
+    if (line.At(kHalfDayColumn) == 'P') hour += 12;
+    const std::int32_t minutes =
+        BoundAbove(line.TwoDigits(kTimeMinuteColumn), kSixtiethLimit, kSixtiethLimit);
+    const std::int32_t seconds =
+        BoundAbove(line.TwoDigits(kTimeSecondColumn), kSixtiethLimit, kSixtiethLimit);
+    Time = Sexagesimal(hour, minutes, seconds);
+
+    const double zoneSign = line.At(kZoneSignColumn) == '-' ? -1.0 : 1.0;
+    const std::int32_t zoneHours =
+        BoundAbove(line.TwoDigits(kZoneHourColumn), kHourLimit, kHourLimit - 1);
+    const std::int32_t zoneMinutes =
+        BoundAbove(line.TwoDigits(kZoneMinuteColumn), kSixtiethLimit, kSixtiethLimit);
+    TimeZone = Sexagesimal(zoneHours, zoneMinutes, 0) * zoneSign;
+
+    const std::int32_t longitudeDegrees =
+        BoundAbove(line.ThreeDigits(kLongitudeDegreeColumn), kLongitudeLimit, kLongitudeLimit - 1);
+    const double longitudeSign = line.At(kLongitudeSideColumn) == 'W' ? -1.0 : 1.0;
+    const std::int32_t longitudeMinutes =
+        BoundAbove(line.TwoDigits(kLongitudeMinuteColumn), kSixtiethLimit, kSixtiethLimit);
+    const std::int32_t longitudeSeconds =
+        BoundAbove(line.TwoDigits(kLongitudeSecondColumn), kSixtiethLimit, kSixtiethLimit);
+    Longitude = Sexagesimal(longitudeDegrees, longitudeMinutes, longitudeSeconds) * longitudeSign;
+
+    const std::int32_t latitudeDegrees =
+        BoundAbove(line.TwoDigits(kLatitudeDegreeColumn), kLatitudeLimit, kLatitudeLimit - 1);
+    const double latitudeSign = line.At(kLatitudeSideColumn) == 'S' ? -1.0 : 1.0;
+    const std::int32_t latitudeMinutes =
+        BoundAbove(line.TwoDigits(kLatitudeMinuteColumn), kSixtiethLimit, kSixtiethLimit);
+    const std::int32_t latitudeSeconds =
+        BoundAbove(line.TwoDigits(kLatitudeSecondColumn), kSixtiethLimit, kSixtiethLimit);
+    Latitude = Sexagesimal(latitudeDegrees, latitudeMinutes, latitudeSeconds) * latitudeSign;
+
+    // Place: up to the first control byte; each comma starts Country afresh. Only the part
+    // written last loses its trailing spaces: they are the line's padding.
+    FieldFiller place(Place, sizeof Place);
+    FieldFiller country(Country, sizeof Country);
+    FieldFiller* part = &place;
+    for (char c : line.From(kPlaceColumn)) {
+        if (static_cast<unsigned char>(c) < 32) break;
+        if (c == ',') {
+            part->Finish();
+            part = &country;
+            part->Restart();
+        } else {
+            part->Add(c);
+        }
+    }
+    part->TrimTrailingSpaces();
+    part->Finish();
+}
+
+char* QckDatabase::FormatRecord(char* out) {
+    if (out == nullptr) return nullptr;
+    std::memset(out, ' ', kLastColumn + 1);
+    for (const Separator& separator : kSeparators)
+        out[separator.Column] = separator.Character;
+
+    // Name: the comma only when LastName leaves room for it.
+    const std::size_t nameEnd = kNameColumn + kNameWidth;
+    std::size_t column = PutText(out, kNameColumn, nameEnd, FieldText(LastName));
+    if (column < nameEnd) {
+        out[column++] = ',';
+        PutText(out, column, nameEnd, FieldText(FirstName));
+    }
+
+    if (Month == 0) Month = 1;
+    std::memcpy(out + kMonthColumn, MonthNames[Clamp(Month, 1, 12) - 1], kMonthWidth);
+
+    if (Day == 0) Day = 1;
+    PutTwoDigits(out, kDayColumn, Day);
+
+    const std::int32_t year = Clamp(Year, kMinYear, kMaxYear);
+    out[kYearSignColumn] = year < 0 ? '-' : ' ';
+    const std::int32_t absoluteYear = year < 0 ? -year : year;
+    PutTwoDigits(out, kYearColumn, absoluteYear / 100);
+    PutTwoDigits(out, kYearColumn + 2, absoluteYear % 100);
+
+    // The dial shows 00 for noon and midnight; "P" stands for 12 hours more. A carry that
+    // reaches 12 is 00 of the other half of the day. A Time of 24 or more keeps its 12.
+    bool afternoon = Time >= 12;
+    const Split time = SplitSexagesimal(afternoon ? Time - 12 : Time, kTwoDigitMax);
+    std::int32_t hour = time.Whole;
+    if (time.Carried && hour == 12) {
+        hour = 0;
+        afternoon = !afternoon;
+    }
+    PutTwoDigits(out, kHourColumn, hour);
+    PutTwoDigits(out, kTimeMinuteColumn, time.Minutes);
+    PutTwoDigits(out, kTimeSecondColumn, time.Seconds);
+    out[kHalfDayColumn] = afternoon ? 'P' : 'A';
+
+    // Local mean time: the zone follows the longitude, 15 degrees to the hour.
+    if (DaylightCode == -1) TimeZone = -(Longitude * kZonePerDegree);
+    const Split zone = SplitSexagesimal(std::fabs(TimeZone), kTwoDigitMax);
+    out[kZoneSignColumn] = std::isnan(TimeZone) || TimeZone >= 0 ? '+' : '-';
+    PutTwoDigits(out, kZoneHourColumn, zone.Whole);
+    PutTwoDigits(out, kZoneMinuteColumn, zone.Minutes);
+
+    const Split longitude = SplitSexagesimal(std::fabs(Longitude), kThreeDigitMax);
+    PutThreeDigits(out, kLongitudeDegreeColumn, longitude.Whole);
+    out[kLongitudeSideColumn] = Longitude < 0 ? 'W' : 'E';
+    PutTwoDigits(out, kLongitudeMinuteColumn, longitude.Minutes);
+    PutTwoDigits(out, kLongitudeSecondColumn, longitude.Seconds);
+
+    const Split latitude = SplitSexagesimal(std::fabs(Latitude), kTwoDigitMax);
+    PutTwoDigits(out, kLatitudeDegreeColumn, latitude.Whole);
+    out[kLatitudeSideColumn] = Latitude < 0 ? 'S' : 'N';
+    PutTwoDigits(out, kLatitudeMinuteColumn, latitude.Minutes);
+    PutTwoDigits(out, kLatitudeSecondColumn, latitude.Seconds);
+
+    // Place and Country share the free columns; the comma stands even between empty texts.
+    const std::size_t lineEnd = kLastColumn + 1;
+    std::string_view place = FieldText(Place);
+    if (place.size() > kPlaceWidth) place = place.substr(0, kPlaceWidth);
+    column = PutText(out, kPlaceColumn, lineEnd, place);
+    out[column++] = ',';
+    PutText(out, column, lineEnd, FieldText(Country));
+
+    out[kQckLineLength] = '\r';
+    out[kQckLineLength + 1] = '\n';
+    out[kQckLineLength + 2] = '\0';
+    return out;
+}
+
+bool QckDatabase::AppendRecord() {
+    const std::size_t length = Buffer.Length();
+    char line[kQckFormatSize];
+    FormatRecord(line);
+    if (static_cast<std::int64_t>(length) + kQckAppendReserve > Buffer.Capacity() &&
+        !Buffer.Reallocate(GrownCapacity(static_cast<std::int64_t>(length)))) {
+        return false;
+    }
+    if (length > 3 && Buffer.Data()[length - 1] != '\n') Buffer.AppendUnchecked("\r\n");
+    Buffer.AppendUnchecked({line, kQckLineLength + 2});
+    if (CursorOffset == kNoCursor) CursorOffset = 0;
+    return true;
+}
+
+bool QckDatabase::SaveToFile(const std::string& path) {
+    if (Buffer.Length() < 5 || path.empty()) return false;
+    Buffer.CutTrailingEmptyLines();
+    return Buffer.SaveFile(path);
+}
 
 }  // namespace tervalo
