@@ -1,9 +1,135 @@
-// CSV output: one spreadsheet line per chart.
+// CSV output: one spreadsheet line of twelve fields per chart.
 #include "aaf/AafDatabase.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <string_view>
+#include <system_error>
 
 namespace tervalo {
 
-std::string* AafDatabase::FormatCsvLine(std::string* out) { return out; }
-bool AafDatabase::SaveCsvFile(const std::string&) { return false; }
+namespace {
+
+// Lines are gathered into blocks of this size and each block is written with one call, so that
+// writing costs less than forming the lines.
+constexpr std::size_t kBlockSize = 256 * 1024;
+// The longest line: four texts quoted with every byte doubled, the gender quoted, the numbers.
+constexpr std::size_t kLongestLine = 4 * (2 * kMaxTextLength + 2) + 256;
+// A spreadsheet would split or merge fields at these bytes unless the field is quoted.
+constexpr std::string_view kNeedsQuotes = ",\"\r\n";
+// Real numbers carry eight significant digits, in the form of printf's %.8g.
+constexpr int kRealDigits = 8;
+
+void AppendInteger(std::string& out, std::int32_t value) {
+    char digits[16];
+    const std::to_chars_result result = std::to_chars(digits, digits + sizeof digits, value);
+    out.append(digits, static_cast<std::size_t>(result.ptr - digits));
+}
+
+// Any double, NaN and the infinities included, fits the buffer.
+void AppendReal(std::string& out, double value) {
+    char digits[32];
+    const std::to_chars_result result = std::to_chars(digits, digits + sizeof digits, value,
+                                                      std::chars_format::general, kRealDigits);
+    if (result.ec == std::errc{}) out.append(digits, static_cast<std::size_t>(result.ptr - digits));
+}
+
+void AppendWithLeadingZero(std::string& out, std::int32_t value) {
+    if (value >= 1 && value <= 9) out.push_back('0');
+    AppendInteger(out, value);
+}
+
+// Ordinary texts go out byte for byte; only a text that would break the line's twelve fields
+// is quoted, with its inner quotes doubled as spreadsheets expect.
+void AppendText(std::string& out, std::string_view text) {
+    if (text.find_first_of(kNeedsQuotes) == std::string_view::npos) {
+        out.append(text);
+        return;
+    }
+    out.push_back('"');
+    for (std::size_t from = 0; from < text.size();) {
+        const std::size_t quote = std::min(text.find('"', from), text.size());
+        out.append(text.substr(from, quote - from));
+        if (quote < text.size()) out.append("\"\"");
+        from = quote + 1;
+    }
+    out.push_back('"');
+}
+
+void AppendCsvLine(const AafDatabase& chart, std::string& out) {
+    AppendText(out, FieldText(chart.LastName));
+    out.push_back(',');
+    AppendText(out, FieldText(chart.FirstName));
+    out.push_back(',');
+    // A NUL gender would put a NUL byte into the text file; it means "not given", as "*" does.
+    const char gender = chart.Gender != '\0' ? chart.Gender : '*';
+    AppendText(out, std::string_view(&gender, 1));
+    out.push_back(',');
+
+    // Readers bound the year to four digits; a larger value set directly is held there too.
+    const std::int32_t year = chart.Year == 0 ? 1 : std::clamp(chart.Year, kMinYear, kMaxYear);
+    AppendWithLeadingZero(out, year);
+    out.push_back('.');
+    AppendWithLeadingZero(out, chart.Month == 0 ? 1 : chart.Month);
+    out.push_back('.');
+    AppendInteger(out, chart.Day);
+    out.push_back(',');
+    out.push_back(chart.Gregorian ? 'g' : 'j');
+    out.push_back(',');
+
+    AppendReal(out, chart.Time);
+    out.push_back(',');
+    AppendReal(out, chart.TimeZone);
+    out.push_back(',');
+    AppendInteger(out, chart.DaylightCode);
+    out.push_back(',');
+    AppendReal(out, chart.Latitude);
+    out.push_back(',');
+    AppendReal(out, chart.Longitude);
+    out.push_back(',');
+    AppendText(out, FieldText(chart.Place));
+    out.push_back(',');
+    AppendText(out, FieldText(chart.Country));
+    out.append("\r\n");
+}
+
+bool WriteBlock(std::FILE* file, std::string& block) {
+    const bool written = std::fwrite(block.data(), 1, block.size(), file) == block.size();
+    block.clear();
+    return written;
+}
+
+}  // namespace
+
+std::string* AafDatabase::FormatCsvLine(std::string* out) {
+    if (out == nullptr) return nullptr;
+    out->clear();
+    AppendCsvLine(*this, *out);
+    return out;
+}
+
+bool AafDatabase::SaveCsvFile(const std::string& path) {
+    if (!HasCurrentRecord() || path.empty()) return false;
+    FirstRecord();
+    if (!HasCurrentRecord()) return false;
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) return false;
+    // The blocks are large already; a stdio buffer would only copy them once more.
+    std::setvbuf(file, nullptr, _IONBF, 0);
+
+    std::string block;
+    block.reserve(kBlockSize + kLongestLine);
+    bool written = true;
+    do {
+        ParseRecord();
+        AppendCsvLine(*this, block);
+        if (block.size() >= kBlockSize) written = WriteBlock(file, block);
+    } while (written && NextRecord());
+    if (written) written = WriteBlock(file, block);
+    // Whatever was written before a failure stays in the file.
+    const bool closed = std::fclose(file) == 0;
+    return written && closed;
+}
 
 }  // namespace tervalo
