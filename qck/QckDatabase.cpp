@@ -121,17 +121,26 @@ struct Split {
     bool Carried = false;  // the minutes reached 60 and went into the whole part
 };
 
+// Truncates a non-negative long double below 2^31 toward zero. The direct x87 conversion
+// reloads the FPU control word on every call, which dominated whole conversions; going through
+// double and stepping back when that rounded up to the next integer gives the same result.
+std::int32_t Truncate(long double value) {
+    auto whole = static_cast<std::int32_t>(static_cast<double>(value));
+    if (static_cast<long double>(whole) > value) --whole;
+    return whole;
+}
+
 Split SplitSexagesimal(double value, std::int32_t maxWhole) {
     const Split full{maxWhole, 59, 59, false};
     if (!(value > 0)) return {};  // also NaN
     if (value >= static_cast<double>(maxWhole) + 1) return full;
-    const long double units = value;
-    const long double whole = std::trunc(units);
-    const long double fraction = (units - whole + kHalfSecond) * 60;
+    // The whole part is taken before the half second is added; the value is below
+    // maxWhole + 1 here, so the conversion is exact.
     Split split;
-    split.Whole = static_cast<std::int32_t>(whole);
-    split.Minutes = static_cast<std::int32_t>(fraction);
-    split.Seconds = static_cast<std::int32_t>((fraction - split.Minutes) * 60);
+    split.Whole = static_cast<std::int32_t>(value);
+    const long double fraction = (static_cast<long double>(value) - split.Whole + kHalfSecond) * 60;
+    split.Minutes = Truncate(fraction);
+    split.Seconds = Truncate((fraction - split.Minutes) * 60);
     // Within half a second of the next whole unit the minutes come out as 60; the reader takes
     // no more than 59, so the unit carries.
     if (split.Minutes >= 60) {
