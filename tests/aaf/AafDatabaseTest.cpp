@@ -269,5 +269,387 @@ TEST(AafDatabase, FormatStaysInsideItsBufferWithFullFields) {
     EXPECT_EQ(text.find(std::string(4093, 'n')), std::string::npos);
 }
 
+// The fields a reader gives for one record.
+struct Fields {
+    std::string_view lastName;
+    std::string_view firstName;
+    char gender;
+    std::int32_t day, month, year;
+    bool gregorian;
+    double time;
+    std::string_view place, country;
+    double leadValue, latitude, longitude, timeZone;
+    std::int32_t daylightCode;
+    std::string_view notes;
+};
+
+void ExpectFields(const AafDatabase& r, const Fields& f, std::string_view what) {
+    SCOPED_TRACE(test::Printable(what));
+    EXPECT_EQ(FieldText(r.LastName), f.lastName);
+    EXPECT_EQ(FieldText(r.FirstName), f.firstName);
+    EXPECT_EQ(r.Gender, f.gender);
+    EXPECT_EQ(r.Day, f.day);
+    EXPECT_EQ(r.Month, f.month);
+    EXPECT_EQ(r.Year, f.year);
+    EXPECT_EQ(r.Gregorian, f.gregorian);
+    EXPECT_NEAR(r.Time, f.time, 1e-12);
+    EXPECT_EQ(FieldText(r.Place), f.place);
+    EXPECT_EQ(FieldText(r.Country), f.country);
+    EXPECT_EQ(r.LeadValue, f.leadValue);
+    EXPECT_NEAR(r.Latitude, f.latitude, 1e-12);
+    EXPECT_NEAR(r.Longitude, f.longitude, 1e-12);
+    EXPECT_NEAR(r.TimeZone, f.timeZone, 1e-12);
+    EXPECT_EQ(r.DaylightCode, f.daylightCode);
+    EXPECT_EQ(FieldText(r.Notes), f.notes);
+}
+
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+TEST(AafDatabase, ReadsTheLenientFormsOfEveryField) {
+    struct Case {
+        std::string text;
+        Fields expected;
+    };
+    const Case cases[] = {
+        // The inner comma of the given names becomes a space; no calendar letter after 1582.
+        {"#A93:Smith,John, Jr.,M,1.2.1950,12h,London,GB\r\n#B93:*,51N30,0W10,0hw00,0\r\n",
+         {"Smith", "John  Jr.", 'M', 1, 2, 1950, true, 12.0, "London", "GB", 0, 51.5, -10 / 60.0, 0,
+          0, ""}},
+        // No letter up to 1582 is Julian; 31 February is bounded to 29.
+        {"#A93:A,B,F,1.2.1500,25:10,P,C\r\n#B93:*,1S0,1E0,1he00,L\r\n",
+         {"A", "B", 'F', 1, 2, 1500, false, 23 + 10 / 60.0, "P", "C", 0, -1, 1, -1, -1, ""}},
+        {"#A93:A,B,,31.02.1999g,14:30:15,P,C\r\n#B93:*,47N30:40,181E00,13he00,h\r\n",
+         {"A", "B", '*', 29, 2, 1999, true, 14 + 30 / 60.0 + 15 / 3600.0, "P", "C", 0,
+          47 + 30 / 60.0 + 40 / 3600.0, 179, -12, 30, ""}},
+        // Stars and empty fields; the year before the common era with its Julian letter.
+        {"#A93:*,*,*,*,*,*,*\r\n#B93:*,*,*,*,*\r\n",
+         {"", "", '*', 0, 0, 1900, true, 0, "", "", 0, 0, 0, 0, 0, ""}},
+        {"#A93:,,,15.03.-0044j,,,\r\n#B93:,,,,1\r\n",
+         {"", "", '*', 15, 3, -44, false, 0, "", "", 0, 0, 0, 0, 60, ""}},
+        // Zones without the "h": the hours end in the direction letter.
+        {"#A93:A,B,M,1.1.1900G,5:0:0,P,*\r\n#B93:*,91N00,180W00,0E44:0,w\r\n",
+         {"A", "B", 'M', 1, 1, 1900, true, 5, "P", "", 0, 89, -180, -44 / 60.0, 60, ""}},
+        {"#A93:A,B,M,1.1.1900G,5,P,*\r\n#B93:*,90S00,0E00,5W30:0,2\r\n",
+         {"A", "B", 'M', 1, 1, 1900, true, 5, "P", "", 0, -90, 0, 5.5, 120, ""}},
+        {"#A93:A,B,M,1.1.1900G,5,P,*\r\n#B93:*,0N0,0E0,1E24:0,x\r\n",
+         {"A", "B", 'M', 1, 1, 1900, true, 5, "P", "", 0, 0, 0, -(1 + 24 / 60.0), 0, ""}},
+        // Leading values: white space and "+" skipped, overflow to infinity, text cut at 63.
+        {"#A93:A,B,M,1.1.1900,5,P,*\r\n#B93: +12.5,0N0,0E0,0hw00,0\r\n",
+         {"A", "B", 'M', 1, 1, 1900, true, 5, "P", "", 12.5, 0, 0, 0, 0, ""}},
+        {"#A93:A,B,M,1.1.1900,5,P,*\r\n#B93:-1e999,0N0,0E0,0hw00,0\r\n",
+         {"A", "B", 'M', 1, 1, 1900, true, 5, "P", "", -kInf, 0, 0, 0, 0, ""}},
+        {"#A93:A,B,M,1.1.1900,5,P,*\r\n#B93:abc,0N0,0E0,0hw00,0\r\n",
+         {"A", "B", 'M', 1, 1, 1900, true, 5, "P", "", 0, 0, 0, 0, 0, ""}},
+        {"#A93:A,B,M,1.1.1900,5,P,*\r\n#B93:1" + std::string(62, '0') + "9,0N0,0E0,0hw00,0\r\n",
+         {"A", "B", 'M', 1, 1, 1900, true, 5, "P", "", 1e62, 0, 0, 0, 0, ""}},
+        // Numbers of many digits saturate and are bounded.
+        {"#A93:A,B,M,99999999999999999999.99999999999999.123456789012345g,"
+         "99999999999999:99999999999999:9999999999,P,C\r\n"
+         "#B93:*,99999999999999N99999999999,99999999999E0,99999999999he99999999999,0\r\n",
+         {"A", "B", 'M', 31, 12, 9999, true, 23 + 59 / 60.0 + 59 / 3600.0, "P", "C", 0,
+          89 + 59 / 60.0, 179, -(12 + 59 / 60.0), 0, ""}},
+        // Country ends at the line end; accented bytes are ordinary characters.
+        {"#A93:Kov\xE1"
+         "cs,J\xE1nos,M,1.1.1900,5,P\xE9"
+         "cs,Magyarorsz\xE1g\r\n#B93:*,0N0,0E0,0hw0,0\r\n",
+         {"Kov\xE1"
+          "cs",
+          "J\xE1nos", 'M', 1, 1, 1900, true, 5,
+          "P\xE9"
+          "cs",
+          "Magyarorsz\xE1g", 0, 0, 0, 0, 0, ""}},
+        // Notes: from the next "#", trailing control characters cut.
+        {"#A93:A,B,M,1.1.1900,5,P,C\r\n#B93:*,0N0,0E0,0hw00,0\r\n#COM:a, b\r\nsecond\r\n\r\n",
+         {"A", "B", 'M', 1, 1, 1900, true, 5, "P", "C", 0, 0, 0, 0, 0, "#COM:a, b\r\nsecond"}},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        AafDatabase db;
+        ParseFirst(db, dir, c.text);
+        ExpectFields(db, c.expected, c.text);
+    }
+}
+
+TEST(AafDatabase, EmptyDateKeepsTheCalendarAndIsWrittenAsTheFirstOfJanuary) {
+    TempDir dir;
+    AafDatabase db;
+    db.Gregorian = false;
+    ParseFirst(db, dir, "#A93:A,B,M,*,*,P,C\r\n#B93:*,0N0,0E0,0hw00,0\r\n");
+    EXPECT_EQ(db.Day, 0);
+    EXPECT_EQ(db.Month, 0);
+    EXPECT_EQ(db.Year, 1900);
+    EXPECT_FALSE(db.Gregorian);
+    EXPECT_NE(Formatted(db).find(",01.01.1900j,"), std::string::npos);
+    EXPECT_EQ(db.Day, 1);
+    EXPECT_EQ(db.Month, 1);
+}
+
+TEST(AafDatabase, WrittenRecordsReadBackToTheSameText) {
+    const std::string_view records[] = {
+        kKovacs,
+        "#A93:Smith,John  Jr.,F,29.02.1999g,14:30:15,London,GB\r\n"
+        "#B93:-3.25,05S07,122W25,5hw30,h\r\n\r\n",
+        "#A93:Caesar,Gaius Julius,M,15.03.-0044j,00:00,Roma,I\r\n"
+        "#B93:1234.567890123,41N54,12E29,0he49,L\r\n\r\n",
+        "#A93:*,*,*,01.01.0800j,23:59:59,*,*\r\n"
+        "#B93:1e+20,90N00,180W00,12hw00,2\r\n#COM:line one\r\nline two, too\r\n\r\n",
+        "#A93:Nagy,\xC9va,F,31.12.9999g,24:00,Gy\xF5r,H\r\n#B93:*,00N00,00E00,0hw00,1\r\n\r\n",
+    };
+    for (std::string_view record : records) {
+        TempDir dir;
+        AafDatabase db;
+        ParseFirst(db, dir, record);
+        ExpectBytes(Formatted(db), record);
+    }
+}
+
+// Each record is read only up to the next "#A93": a damaged record never takes the fields of
+// the next chart.
+TEST(AafDatabase, ReadsOfARecordStopAtTheNextRecord) {
+    struct Case {
+        std::string_view text;
+        Fields expected;
+    };
+    const Fields next{"", "", '*', 0, 0, 1900, true, 0, "", "", 0, 0, 0, 0, 0, ""};
+    const Case cases[] = {
+        // No "#B93" line: the next record's is not taken.
+        {"#A93:A,B,M,1.2.1950g,10:00,P,C\r\n\r\n#A93:X,Y,F,3.4.1960g,11:00,Q,D\r\n"
+         "#B93:*,47N30,19E05,1he00,1\r\n",
+         {"A", "B", 'M', 1, 2, 1950, true, 10, "P", "C", 0, 0, 0, 0, 0, ""}},
+        // Fields without digits: date and time stay at their bounded zeros.
+        {"#A93:A,B,M,date,time\r\n#A93:X,Y,F,3.4.1960g,11:00,Q,D\r\n#B93:*,47N30,19E05,1he00,1\r\n",
+         {"A", "B", 'M', 1, 1, 0, true, 0, "", "", 0, 0, 0, 0, 0, ""}},
+        // A record of nothing but its marker.
+        {"#A93:#A93:X,Y,F,3.4.1960g,11:00,Q,D\r\n#B93:*,47N30,19E05,1he00,1\r\n", next},
+        // The given names never find their end: they stop at the next record.
+        {"#A93:A,B\r\n#A93:X,Y,F,3.4.1960g,11:00,Q,D\r\n#B93:*,47N30,19E05,1he00,1\r\n",
+         {"A", "B\r\n", '*', 0, 0, 1900, true, 0, "", "", 0, 0, 0, 0, 0, ""}},
+        // A "#B93" line with no digits reads zeros, not the next record's numbers.
+        {"#A93:A,B,M,1.2.1950g,10:00,P,C\r\n#B93:x\r\n#A93:X,Y,F,3.4.1960g,11:00,Q,D\r\n"
+         "#B93:*,47N30,19E05,1he00,1\r\n",
+         {"A", "B", 'M', 1, 2, 1950, true, 10, "P", "C", 0, 0, 0, 0, 0, ""}},
+        // Notes end at the next record.
+        {"#A93:A,B,M,1.2.1950g,10:00,P,C\r\n#B93:*,1N0,1E0,1he00,0\r\n#N\r\n#A93:X,Y,F,,,,\r\n",
+         {"A", "B", 'M', 1, 2, 1950, true, 10, "P", "C", 0, 1, 1, -1, 0, "#N"}},
+        // A record cut short at the very end of the text.
+        {"#A93:A,B,M,1.2.1950", {"A", "B", 'M', 1, 2, 1950, true, 0, "", "", 0, 0, 0, 0, 0, ""}},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        AafDatabase db;
+        ParseFirst(db, dir, c.text);
+        ExpectFields(db, c.expected, c.text);
+    }
+}
+
+TEST(AafDatabase, WalksRecordsWithAndWithoutSecondLinesAndNotes) {
+    TempDir dir;
+    AafDatabase db;
+    ASSERT_TRUE(LoadText(db, dir,
+                         "comment before the first record\r\n"
+                         "#A93:One,A,M,1.1.1901g,1:00,P,C\r\n#B93:*,1N00,1E00,1he00,0\r\n\r\n"
+                         "#A93:Two,B,F,2.2.1902g,2:00,P,C\r\n\r\n"
+                         "#A93:Three,C,M,3.3.1903g,3:00,P,C\r\n#B93:*,3N00,3E00,3he00,1\r\n"
+                         "#COM:note of three\r\n\r\n"
+                         "#A93:Four,D,M,4.4.1904g,4:00,P,C\r\n#B93:*,4N00,4E00,4he00,2\r\n"));
+    std::vector<std::string> seen;
+    for (int pass = 0; pass < 2; ++pass) {
+        seen.clear();
+        do {
+            db.ParseRecord();
+            seen.push_back(std::string(FieldText(db.LastName)) + " " +
+                           std::to_string(static_cast<int>(db.Latitude)) + " " +
+                           std::string(FieldText(db.Notes)));
+        } while (db.NextRecord());
+        const std::size_t last = db.Cursor();
+        EXPECT_FALSE(db.NextRecord());
+        EXPECT_EQ(db.Cursor(), last);
+        db.FirstRecord();
+    }
+    EXPECT_EQ(seen, (std::vector<std::string>{"One 1 ", "Two 0 ", "Three 3 #COM:note of three",
+                                              "Four 4 "}));
+
+    AafDatabase empty;
+    empty.FirstRecord();
+    EXPECT_FALSE(empty.HasCurrentRecord());
+    EXPECT_FALSE(empty.NextRecord());
+}
+
+TEST(AafDatabase, SizesTheBufferByTheGrowthRule) {
+    const std::pair<std::int64_t, std::int64_t> growth[] = {
+        {0, 65536}, {100, 65536}, {5000, 69632}, {200000, 262144}, {253953, 319488}};
+    for (const auto& [content, capacity] : growth)
+        EXPECT_EQ(GrownCapacity(content), capacity) << content;
+
+    TempDir dir;
+    AafDatabase db;
+    std::string hundred(kKovacs);
+    hundred.resize(100, '.');
+    ASSERT_TRUE(LoadText(db, dir, hundred));
+    EXPECT_EQ(db.Capacity(), 65536);
+}
+
+// Appends records with notes until the text is exactly `length` bytes long.
+void FillTo(AafDatabase& db, std::size_t length) {
+    SetKovacs(db);
+    const std::size_t bare = Formatted(db).size();
+    const std::size_t withNotes = bare + 2;  // notes are followed by CR LF
+    while (db.Text().size() < length) {
+        const std::size_t rest = length - db.Text().size();
+        std::size_t notes = 0;
+        if (rest >= withNotes + kMaxNotesLength + withNotes + 1)
+            notes = kMaxNotesLength;
+        else if (rest > withNotes + kMaxNotesLength)
+            notes = 2000;
+        else if (rest != bare)
+            notes = rest - withNotes;
+        SetFieldText(db.Notes, std::string(notes, 'n'));
+        ASSERT_TRUE(db.AppendRecord());
+    }
+    ASSERT_EQ(db.Text().size(), length);
+}
+
+TEST(AafDatabase, AppendGrowsOnlyWhenLessThan8KiBWouldRemain) {
+    const std::pair<std::size_t, std::int32_t> cases[] = {{253952, 262144}, {253953, 319488}};
+    for (const auto& [length, capacity] : cases) {
+        AafDatabase db;
+        FillTo(db, length);
+        EXPECT_EQ(db.Capacity(), 262144);
+        SetKovacs(db);
+        ASSERT_TRUE(db.AppendRecord());
+        EXPECT_EQ(db.Capacity(), capacity) << length;
+        EXPECT_TRUE(db.Text().ends_with(kKovacs));
+    }
+}
+
+TEST(AafDatabase, AppendSeparatesRecordsByOneBlankLineAndSetsTheCursorOnce) {
+    const std::pair<std::string_view, std::string_view> cases[] = {
+        {"#A93:Xxxxx,Yyyyy,M,,,,\r\n\r\n", "#A93:Xxxxx,Yyyyy,M,,,,\r\n\r\n"},
+        {"#A93:Xxxxx,Yyyyy,M,,,,\r\n", "#A93:Xxxxx,Yyyyy,M,,,,\r\n\r\n"},
+        // The load's six commas, then two line ends.
+        {"#A93:Xxxxx,Yyyyy,M,,,,", "#A93:Xxxxx,Yyyyy,M,,,,,,,,,,\r\n\r\n"},
+    };
+    for (const auto& [loaded, before] : cases) {
+        TempDir dir;
+        AafDatabase db;
+        ASSERT_TRUE(LoadText(db, dir, std::string(loaded)));
+        const std::size_t cursor = db.Cursor();
+        SetKovacs(db);
+        ASSERT_TRUE(db.AppendRecord());
+        ExpectBytes(db.Text(), std::string(before) + std::string(kKovacs));
+        EXPECT_EQ(db.Cursor(), cursor);
+    }
+    AafDatabase db;
+    SetKovacs(db);
+    ASSERT_TRUE(db.AppendRecord());
+    EXPECT_EQ(db.Cursor(), 5u);
+    ASSERT_TRUE(db.AppendRecord());
+    EXPECT_EQ(db.Cursor(), 5u);
+    ExpectBytes(db.Text(), std::string(kKovacs) + std::string(kKovacs));
+}
+
+TEST(AafDatabase, LoadFailuresLeaveNoCurrentRecordOrNothingChanged) {
+    TempDir dir;
+    std::filesystem::create_directory(dir.Path() / "folder");
+    test::WriteFile(dir.File("tiny.aaf"), std::string(kKovacs).substr(0, 15));
+    test::WriteFile(dir.File("norecord.aaf"), "#B93:*,47N30,19E05,1he00,0\r\n no record here\r\n");
+    test::WriteFile(dir.File("good.aaf"), kKovacs);
+    struct Case {
+        std::string path;
+        LoadFailure failure;
+        bool keepsText;  // the loaded text survives the failure
+    };
+    const Case cases[] = {
+        {"", LoadFailure::NoPath, true},
+        {dir.File("missing.aaf"), LoadFailure::NotOpened, true},
+        {dir.File("tiny.aaf"), LoadFailure::ShortOrTiny, false},
+        {dir.File("norecord.aaf"), LoadFailure::NoRecord, false},
+    };
+    for (const Case& c : cases) {
+        AafDatabase db;
+        ASSERT_TRUE(db.LoadFromFile(dir.File("good.aaf")));
+        EXPECT_FALSE(db.LoadFromFile(c.path)) << c.path;
+        EXPECT_EQ(db.LastLoadFailure(), c.failure) << c.path;
+        EXPECT_EQ(db.HasCurrentRecord(), c.keepsText) << c.path;
+        EXPECT_EQ(db.Text(), c.keepsText ? kKovacs.substr(0, kKovacs.size() - 2) : "") << c.path;
+    }
+    AafDatabase db;
+    EXPECT_FALSE(db.LoadFromFile(dir.File("folder")));
+    EXPECT_FALSE(db.HasCurrentRecord());
+}
+
+TEST(AafDatabase, RefusesFilesOf2GiBWithoutReadingThem) {
+    TempDir dir;
+    const std::string path = dir.File("huge.aaf");
+    test::WriteFile(path, kKovacs);
+    std::error_code error;
+    std::filesystem::resize_file(path, std::uintmax_t{1} << 31, error);
+    if (error) GTEST_SKIP() << "no sparse file here: " << error.message();
+    AafDatabase db;
+    test::WriteFile(dir.File("good.aaf"), kKovacs);
+    ASSERT_TRUE(db.LoadFromFile(dir.File("good.aaf")));
+    const std::int32_t capacity = db.Capacity();
+    EXPECT_FALSE(db.LoadFromFile(path));
+    EXPECT_EQ(db.LastLoadFailure(), LoadFailure::TooLarge);
+    EXPECT_EQ(db.Capacity(), capacity);
+    EXPECT_TRUE(db.HasCurrentRecord());
+    std::filesystem::remove(path);
+}
+
+TEST(AafDatabase, LoadAppendsSixCommasOnlyBehindAnUnterminatedRecordLine) {
+    const std::pair<std::string_view, std::string_view> cases[] = {
+        {"#A93:A,B,M,1.2.1950g,10:00,P,C\r\n#B93:*,47N30,19E05",
+         "#A93:A,B,M,1.2.1950g,10:00,P,C\r\n#B93:*,47N30,19E05,,,,,,"},
+        {"#A93:A,B,M,1.2.1950g,10:00,P,C", "#A93:A,B,M,1.2.1950g,10:00,P,C,,,,,,"},
+        {"#A93:A,B,M,1.2.1950g,10:00,P,C\r\n#note", "#A93:A,B,M,1.2.1950g,10:00,P,C\r\n#note"},
+        {"#A93:A,B,M,1.2.1950g,10:00,P,C\r\n\r\n\r\n\r\n", "#A93:A,B,M,1.2.1950g,10:00,P,C\r\n"},
+    };
+    for (const auto& [file, text] : cases) {
+        TempDir dir;
+        AafDatabase db;
+        ASSERT_TRUE(LoadText(db, dir, file));
+        ExpectBytes(db.Text(), text);
+    }
+    TempDir dir;
+    AafDatabase db;
+    ParseFirst(db, dir, "#A93:A,B,M,1.2.1950g,10:00,P,C\r\n#B93:*,47N30,19E05");
+    EXPECT_EQ(db.Latitude, 47.5);
+    EXPECT_NEAR(db.Longitude, 19 + 5 / 60.0, 1e-12);
+    EXPECT_EQ(db.TimeZone, 0.0);
+}
+
+TEST(AafDatabase, SaveCutsTheFinalBlankLineAndAppendRestoresIt) {
+    TempDir dir;
+    AafDatabase db;
+    SetKovacs(db);
+    EXPECT_FALSE(db.SaveToFile(dir.File("empty.aaf")));  // below five characters
+    ASSERT_TRUE(db.AppendRecord());
+    ASSERT_TRUE(db.AppendRecord());
+    EXPECT_FALSE(db.SaveToFile(""));
+    EXPECT_FALSE(db.SaveToFile(dir.File("no/such/folder.aaf")));
+    ASSERT_TRUE(db.SaveToFile(dir.File("out.aaf")));
+    const std::string both = std::string(kKovacs) + std::string(kKovacs);
+    ExpectBytes(test::ReadFile(dir.File("out.aaf")), both.substr(0, both.size() - 2));
+    ExpectBytes(db.Text(), both.substr(0, both.size() - 2));
+    ASSERT_TRUE(db.AppendRecord());
+    ExpectBytes(db.Text(), both + std::string(kKovacs));
+}
+
+TEST(AafDatabase, LeadValueIgnoresTheProcessLocale) {
+    const char* previous = std::setlocale(LC_NUMERIC, nullptr);
+    const std::string saved = previous != nullptr ? previous : "C";
+    bool commaLocale = false;
+    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "hu_HU.UTF-8", "hu_HU.utf8"})
+        commaLocale = commaLocale || std::setlocale(LC_NUMERIC, name) != nullptr;
+    if (!commaLocale) GTEST_SKIP() << "no locale with a decimal comma installed";
+    TempDir dir;
+    AafDatabase db;
+    ParseFirst(db, dir, "#A93:A,B,M,1.1.1900,5,P,*\r\n#B93:12.75,0N0,0E0,0hw00,0\r\n");
+    const std::string text = Formatted(db);
+    std::setlocale(LC_NUMERIC, saved.c_str());
+    EXPECT_EQ(db.LeadValue, 12.75);
+    EXPECT_NE(text.find("#B93:12.75,"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace tervalo
