@@ -31,11 +31,6 @@ extern "C" void RequestAbort(int) {
 class ConsoleProgress final : public tervalo::ProgressSink {
 public:
     explicit ConsoleProgress(bool show) : Show(show) {}
-    ~ConsoleProgress() override {
-        if (Shown) std::fputc('\n', stderr);
-    }
-    ConsoleProgress(const ConsoleProgress&) = delete;
-    ConsoleProgress& operator=(const ConsoleProgress&) = delete;
 
     void ShowCount(std::int32_t count) override {
         Last = count;
@@ -45,23 +40,19 @@ public:
         Print();
     }
     void ProcessEvents() override {}
+    // The last count on a line of its own, before the closing message.
     void Finish() {
-        if (Show) {
-            Print();
-        } else {
-            std::fprintf(stderr, "%d\n", static_cast<int>(Last));
-        }
+        std::fprintf(stderr, Show ? "\r%d\n" : "%d\n", static_cast<int>(Last));
+        std::fflush(stderr);
     }
 
 private:
     void Print() {
         std::fprintf(stderr, "\r%d", static_cast<int>(Last));
         std::fflush(stderr);
-        Shown = true;
     }
 
     bool Show;
-    bool Shown = false;
     std::int32_t Last = 0;
     std::chrono::steady_clock::time_point LastShown{};
 };
