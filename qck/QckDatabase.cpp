@@ -62,7 +62,8 @@ constexpr double kSecondFactor = 1.0 / 3600;
 constexpr double kHalfSecond = 1.0 / 7200;
 constexpr double kZonePerDegree = 1.0 / 15;
 
-// Any byte of code 10 or less ends a line; CR belongs to the line.
+// Any byte of code 10 or less ends a line; CR belongs to the line. Compared unsigned, so the
+// Windows-1250 letters above 127 never end one.
 bool EndsLine(char c) {
     return static_cast<unsigned char>(c) <= 10;
 }
