@@ -651,5 +651,123 @@ TEST(AafDatabase, LeadValueIgnoresTheProcessLocale) {
     EXPECT_NE(text.find("#B93:12.75,"), std::string::npos);
 }
 
+// Real files written by another program: LF line ends, zones without the "h", seconds in times,
+// "G" letters, notes made of "#CWORD:" and "#COM:" lines.
+TEST(AafDatabase, ReadsTheRealSamples) {
+    const std::filesystem::path path = test::SamplesDir() / "erfinder.aaf";
+    REQUIRE_SAMPLE(path);
+    AafDatabase db;
+    ASSERT_TRUE(db.LoadFromFile(path.string()));
+    AafDatabase output;
+    std::size_t count = 0;
+    do {
+        db.ParseRecord();
+        ++count;
+        EXPECT_GE(db.Year, 1700);
+        EXPECT_LE(db.Year, 1900);
+        EXPECT_TRUE(db.Gregorian);
+        EXPECT_TRUE(FieldText(db.Notes).starts_with("#CWORD:")) << FieldText(db.LastName);
+        const std::string_view name = FieldText(db.LastName);
+        if (name == "Amundsen") {
+            EXPECT_EQ(FieldText(db.FirstName), " Roald");
+            EXPECT_EQ(db.Gender, 'M');
+            EXPECT_EQ(db.Day, 16);
+            EXPECT_EQ(db.Month, 7);
+            EXPECT_EQ(db.Year, 1872);
+            EXPECT_EQ(db.Time, 5.0);
+            EXPECT_EQ(FieldText(db.Place), "Sarpsborg");
+            EXPECT_EQ(FieldText(db.Country), "");
+            EXPECT_NEAR(db.Latitude, 59 + 17 / 60.0, 1e-12);
+            EXPECT_NEAR(db.Longitude, 11 + 7 / 60.0, 1e-12);
+            EXPECT_NEAR(db.TimeZone, -0.7333333333333333, 1e-12);
+            EXPECT_EQ(db.DaylightCode, 0);
+            EXPECT_EQ(FieldText(db.Notes).substr(0, 40),
+                      "#CWORD:Rodden Rating C, norwegischer Pol");
+        } else if (name == "Edison") {
+            EXPECT_EQ(FieldText(db.FirstName), " Thomas Alva");
+            EXPECT_EQ(db.Time, 1.5);
+            EXPECT_NEAR(db.Longitude, -(82 + 37 / 60.0), 1e-12);
+            EXPECT_EQ(db.TimeZone, 5.5);
+        } else if (name == " Bell. Alexander Graham") {
+            EXPECT_EQ(FieldText(db.FirstName), "");
+            EXPECT_NEAR(db.TimeZone, 13 / 60.0, 1e-12);
+            EXPECT_NEAR(db.Longitude, -3.2, 1e-12);
+        } else if (name == "Curie" && FieldText(db.FirstName) == " Marie") {
+            EXPECT_EQ(db.Gender, 'F');
+            EXPECT_NEAR(db.TimeZone, -1.4, 1e-12);
+        }
+        // Every chart survives being written and read back.
+        CopyCommonFields(db, output);
+        SetFieldText(output.Notes, FieldText(db.Notes));
+        ASSERT_TRUE(output.AppendRecord());
+    } while (db.NextRecord());
+    EXPECT_EQ(count, 50u);
+
+    TempDir dir;
+    ASSERT_TRUE(output.SaveToFile(dir.File("copy.aaf")));
+    AafDatabase copy;
+    ASSERT_TRUE(copy.LoadFromFile(dir.File("copy.aaf")));
+    db.FirstRecord();
+    std::size_t compared = 0;
+    do {
+        db.ParseRecord();
+        copy.ParseRecord();
+        ++compared;
+        EXPECT_EQ(FieldText(copy.LastName), FieldText(db.LastName));
+        EXPECT_EQ(FieldText(copy.FirstName), FieldText(db.FirstName));
+        EXPECT_EQ(copy.Time, db.Time) << FieldText(db.LastName);
+        EXPECT_EQ(copy.Latitude, db.Latitude) << FieldText(db.LastName);
+        EXPECT_EQ(copy.Longitude, db.Longitude) << FieldText(db.LastName);
+        EXPECT_EQ(copy.TimeZone, db.TimeZone) << FieldText(db.LastName);
+        EXPECT_EQ(FieldText(copy.Notes), FieldText(db.Notes));
+    } while (db.NextRecord() && copy.NextRecord());
+    EXPECT_EQ(compared, 50u);
+}
+
+TEST(AafDatabase, ReadsTheOneRecordSampleEndingInEmptyLines) {
+    const std::filesystem::path path = test::SamplesDir() / "one-record.aaf";
+    REQUIRE_SAMPLE(path);
+    AafDatabase db;
+    ASSERT_TRUE(db.LoadFromFile(path.string()));
+    db.ParseRecord();
+    EXPECT_EQ(FieldText(db.LastName), "Amundsen");
+    EXPECT_NEAR(db.TimeZone, -44 / 60.0, 1e-12);
+    EXPECT_TRUE(FieldText(db.Notes).ends_with("1h00m00s"));
+    EXPECT_FALSE(db.NextRecord());
+}
+
+// Every cut of a valid text loads, walks, parses and formats without reading past its end
+// (the sanitizer build catches any overread).
+TEST(AafDatabase, EveryPrefixOfAValidTextIsReadSafely) {
+    const std::string text =
+        "header\r\n"
+        "#A93:Smith,John, Jr.,M,31.02.-0044j,14:30:15,London,GB\r\n"
+        "#B93:  +1.5e3,47N30:40,122W25,5hw30,h\r\n"
+        "#COM:note, with comma\r\n\r\n"
+        "#A93:Amundsen, Roald,M,16.7.1872G,5:0:0,Sarpsborg,*\n"
+        "#B93:*,59N17,11E07,0E44:0,*\n#CWORD:x\n\n"
+        "#A93:*,*,,*,*,*,*\r\n"
+        "#A93:Kovacs,Janos,M,15.03.1950g,12h,Budapest,H\r\n#B93:*,47N30,19E05,1he00,0\r\n\r\n";
+    TempDir dir;
+    AafDatabase db;
+    AafDatabase output;
+    std::vector<char> formatted(kFormatRecordSize);
+    for (std::size_t length = 0; length <= text.size(); ++length) {
+        const std::string path = dir.File("prefix.aaf");
+        test::WriteFile(path, std::string_view(text).substr(0, length));
+        if (!db.LoadFromFile(path)) continue;
+        std::size_t records = 0;
+        do {
+            db.ParseRecord();
+            db.FormatRecord(formatted.data());
+            CopyCommonFields(db, output);
+            ASSERT_TRUE(output.AppendRecord());
+            ++records;
+        } while (db.NextRecord());
+        EXPECT_LE(records, 4u);
+        output.Reset();
+    }
+}
+
 }  // namespace
 }  // namespace tervalo
