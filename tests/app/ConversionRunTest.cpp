@@ -293,3 +293,49 @@ TEST_F(ConversionRunTest, ExtensionsAreComparedWithoutRegardToCase) {
 
 }  // namespace
 }  // namespace tervalo
+
+namespace tervalo {
+namespace {
+
+std::string QckLine(const std::string& names, const std::string& rest) {
+    std::string line = names;
+    line.resize(23, ' ');
+    line += rest;
+    line.resize(101, ' ');
+    return line + "\r\n";
+}
+
+const std::string kQckAnna =
+    QckLine("Sample,Anna", "MAR 07, 196102:30:00 PM    -01:00019E03'00 47N30'00 Budapest,H");
+
+TEST_F(ConversionRunTest, QckChartsReachEveryDatabaseTargetBothWays) {
+    const std::string qck = Input("q.qck", kQckAnna);
+    const std::string aaf = Input("a.aaf", AafChart("Kovacs"));
+    // QCK to QCK gives the line back unchanged.
+    EXPECT_TRUE(Convert({qck}, Target::Qck, false).Items.empty());
+    ExpectBytes(ReadFile(Output("q.qck")), kQckAnna);
+    // QCK to AAF and AAF to QCK, combined, in list order.
+    EXPECT_TRUE(Convert({aaf, qck}, Target::Qck, true).Items.empty());
+    const std::string combined = ReadFile(Output("egybe" + std::to_string(kFixedStamp) + ".qck"));
+    ASSERT_EQ(combined.size(), 2 * 103u);
+    EXPECT_EQ(combined.substr(0, 23), std::string("Kovacs,Janos").append(11, ' '));
+    EXPECT_EQ(combined.substr(103), kQckAnna);
+    EXPECT_TRUE(Convert({qck}, Target::Aaf, false).Items.empty());
+    ExpectBytes(ReadFile(Output("q.aaf")),
+                "#A93:Sample,Anna,M,07.03.1961g,14:30,Budapest,H\r\n"  // QCK charts are 'M'
+                "#B93:*,47N30,19E03,1he00,0\r\n");
+}
+
+TEST_F(ConversionRunTest, QckChartAfterAnAafChartWithNotesGetsNoNotes) {
+    const std::string aaf = Input("a.aaf",
+                                  "#A93:Noted,Nora,F,01.01.1950g,12:00,Pecs,H\r\n"
+                                  "#B93:*,46N05,18E14,1he00,0\r\n#Notes of Nora\r\n\r\n");
+    const std::string qck = Input("b.qck", kQckAnna);
+    Convert({aaf, qck}, Target::Aaf, true);
+    const std::string text = ReadFile(Output("egybe" + std::to_string(kFixedStamp) + ".aaf"));
+    EXPECT_EQ(text.find("#Notes of Nora"), text.rfind("#Notes of Nora"));
+    EXPECT_NE(text.find("#A93:Sample,Anna"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tervalo
