@@ -307,6 +307,7 @@ public:
     }
     void Put(std::string_view text) {
         const std::size_t count = std::min(text.size(), kLimit - Used);
+        if (count == 0) return;
         std::memcpy(Out + Used, text.data(), count);
         Used += count;
     }

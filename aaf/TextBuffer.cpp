@@ -66,7 +66,8 @@ TextBuffer::LoadResult TextBuffer::LoadFile(const std::string& path) {
     const long size = std::ftell(file.get());  // a folder opens but has no size
     if (size < 0 || std::fseek(file.get(), 0, SEEK_SET) != 0) return LoadResult::NotOpened;
     // The capacity is a 32-bit count, so a file it can't hold with its growth room is refused
-    // rather than truncated.
+    // rather than truncated. Checked before the sum: a folder reports the largest size.
+    if (size > kMaxCapacity - kGrowthRoom) return LoadResult::TooLarge;
     const std::int64_t capacity = GrownCapacity(size);
     if (capacity > kMaxCapacity) return LoadResult::TooLarge;
     if (!Reallocate(capacity)) return LoadResult::NoMemory;
