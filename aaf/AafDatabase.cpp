@@ -319,7 +319,11 @@ public:
     }
     // A leading "0" for the values 0 to 9.
     void PutTwoDigits(std::int64_t value) {
-        if (value >= 0 && value <= 9) Put('0');
+        if (value >= 0 && value <= 99) {
+            Put(static_cast<char>('0' + value / 10));
+            Put(static_cast<char>('0' + value % 10));
+            return;
+        }
         PutNumber(value);
     }
     std::size_t Finish() {
