@@ -1,10 +1,13 @@
 // CSV output: the line of a chart, quoting of texts, whole files, and reading them back.
 #include "aaf/AafDatabase.h"
 
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -121,6 +124,72 @@ TEST(CsvWriterTest, WritesDatesNumbersAndTextsByTheirRules) {
         c.Change(chart);
         ExpectBytes(CsvLine(chart), c.Expected);
     }
+}
+
+// The real-number form of printf's %.8g, which std::to_chars gives for every double.
+std::string EightDigits(double value) {
+    char text[32];
+    const auto result =
+        std::to_chars(text, text + sizeof text, value, std::chars_format::general, 8);
+    return std::string(text, result.ptr);
+}
+
+TEST(CsvWriterTest, RealNumbersMatchTheEightDigitFormForEveryKindOfValue) {
+    std::vector<double> values = {0.0,
+                                  -0.0,
+                                  1e-4,
+                                  9.99999995e-5,
+                                  0.000099999999,
+                                  1e8,
+                                  99999999.5,
+                                  99999999.4,
+                                  16777216.5,
+                                  0.5,
+                                  1.5e-4,
+                                  2.5,
+                                  9999999.95,
+                                  12345678.5,
+                                  1e-5,
+                                  1e300,
+                                  -1e-300,
+                                  0.1,
+                                  0.3,
+                                  1.0 / 3,
+                                  2.0 / 3,
+                                  47.5,
+                                  -122.41941,
+                                  1e7,
+                                  1e-3,
+                                  123456.785,
+                                  0.00012345678,
+                                  5e-324,
+                                  1.7976931348623157e308};
+    // Clock times of every second of a day, degrees of every arc second on a grid, and values
+    // spread over magnitudes around and beyond the fixed-notation range.
+    for (int second = 0; second < 24 * 3600; second += 7)
+        values.push_back(second / 3600.0);
+    for (int arc = -180 * 3600; arc <= 180 * 3600; arc += 997)
+        values.push_back(arc / 3600.0);
+    std::mt19937_64 random(20240611);
+    std::uniform_real_distribution<double> mantissa(1.0, 10.0);
+    std::uniform_int_distribution<int> exponent(-7, 10);
+    for (int i = 0; i < 50000; ++i) {
+        const double value = mantissa(random) * std::pow(10.0, exponent(random));
+        values.push_back(i % 2 == 0 ? value : -value);
+    }
+    AafDatabase chart;
+    chart.ClearRecord();
+    std::string line;
+    int wrong = 0;
+    for (const double value : values) {
+        chart.Time = value;
+        chart.FormatCsvLine(&line);
+        const std::size_t start = line.find(",g,") + 3;
+        const std::string field = line.substr(start, line.find(',', start) - start);
+        if (field != EightDigits(value) && ++wrong <= 5)
+            ADD_FAILURE() << "value " << EightDigits(value) << " written as " << field;
+    }
+    EXPECT_EQ(wrong, 0);
 }
 
 TEST(CsvWriterTest, FormatReplacesTheStringAndRefusesNone) {
