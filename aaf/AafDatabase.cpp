@@ -8,6 +8,8 @@
 #include <limits>
 #include <system_error>
 
+#include "aaf/ExtendedMath.h"
+
 namespace tervalo {
 
 namespace {
@@ -275,9 +277,7 @@ long double ClampForWriting(double value) {
                       static_cast<long double>(kLargestWritten));
 }
 
-std::int64_t Truncate(long double value) {
-    return static_cast<std::int64_t>(value);
-}
+std::int64_t Truncate(long double value) { return TruncateExtended(value); }
 
 // Whole units and minutes of a non-negative value, rounded to the half second; 60 minutes carry
 // into the units (12:60 becomes 13:00).

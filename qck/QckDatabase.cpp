@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "aaf/ExtendedMath.h"
+
 namespace tervalo {
 
 namespace {
@@ -122,13 +124,8 @@ struct Split {
     bool Carried = false;  // the minutes reached 60 and went into the whole part
 };
 
-// Truncates a non-negative long double below 2^31 toward zero. The direct x87 conversion
-// reloads the FPU control word on every call, which dominated whole conversions; going through
-// double and stepping back when that rounded up to the next integer gives the same result.
 std::int32_t Truncate(long double value) {
-    auto whole = static_cast<std::int32_t>(static_cast<double>(value));
-    if (static_cast<long double>(whole) > value) --whole;
-    return whole;
+    return static_cast<std::int32_t>(TruncateExtended(value));
 }
 
 Split SplitSexagesimal(double value, std::int32_t maxWhole) {
