@@ -60,6 +60,7 @@ void TextBuffer::Truncate(std::size_t length) {
 }
 
 TextBuffer::LoadResult TextBuffer::LoadFile(const std::string& path) {
+    Conversion = {};
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
     if (!file) return LoadResult::NotOpened;
     if (std::fseek(file.get(), 0, SEEK_END) != 0) return LoadResult::NotOpened;
@@ -81,6 +82,17 @@ TextBuffer::LoadResult TextBuffer::LoadFile(const std::string& path) {
     // A NUL inside the file ends the text, as it ends every text of the record.
     const void* nul = std::memchr(Bytes, '\0', read);
     Used = nul != nullptr ? static_cast<std::size_t>(static_cast<const char*>(nul) - Bytes) : read;
+    // Texts written in UTF-8 become Windows-1250 before anything reads them; the size rule and
+    // the capacity then follow the converted text.
+    Conversion = ConvertUtf8ToWindows1250(Bytes, Used);
+    if (Conversion.Converted) {
+        Bytes[Used] = '\0';
+        if (Used < 16) {
+            Clear();
+            return LoadResult::ShortOrTiny;
+        }
+        Reallocate(GrownCapacity(static_cast<std::int64_t>(Used)));  // a failed shrink is harmless
+    }
     return LoadResult::Loaded;
 }
 

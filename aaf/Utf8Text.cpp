@@ -1,8 +1,264 @@
 // Database texts written in UTF-8, converted to Windows-1250 as they are loaded.
 #include "aaf/Utf8Text.h"
 
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+
 namespace tervalo {
 
-Utf8Conversion ConvertUtf8ToWindows1250(char*, std::size_t&) { return {}; }
+namespace {
+
+// The code points of the Windows-1250 bytes 0x80..0xFF; 0 where the code page has a hole.
+constexpr std::array<std::uint16_t, 128> kWindows1250Upper = {
+    0x20AC, 0x0000, 0x201A, 0x0000, 0x201E, 0x2026, 0x2020, 0x2021,  // 80
+    0x0000, 0x2030, 0x0160, 0x2039, 0x015A, 0x0164, 0x017D, 0x0179,  // 88
+    0x0000, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90
+    0x0000, 0x2122, 0x0161, 0x203A, 0x015B, 0x0165, 0x017E, 0x017A,  // 98
+    0x00A0, 0x02C7, 0x02D8, 0x0141, 0x00A4, 0x0104, 0x00A6, 0x00A7,  // A0
+    0x00A8, 0x00A9, 0x015E, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x017B,  // A8
+    0x00B0, 0x00B1, 0x02DB, 0x0142, 0x00B4, 0x00B5, 0x00B6, 0x00B7,  // B0
+    0x00B8, 0x0105, 0x015F, 0x00BB, 0x013D, 0x02DD, 0x013E, 0x017C,  // B8
+    0x0154, 0x00C1, 0x00C2, 0x0102, 0x00C4, 0x0139, 0x0106, 0x00C7,  // C0
+    0x010C, 0x00C9, 0x0118, 0x00CB, 0x011A, 0x00CD, 0x00CE, 0x010E,  // C8
+    0x0110, 0x0143, 0x0147, 0x00D3, 0x00D4, 0x0150, 0x00D6, 0x00D7,  // D0
+    0x0158, 0x016E, 0x00DA, 0x0170, 0x00DC, 0x00DD, 0x0162, 0x00DF,  // D8
+    0x0155, 0x00E1, 0x00E2, 0x0103, 0x00E4, 0x013A, 0x0107, 0x00E7,  // E0
+    0x010D, 0x00E9, 0x0119, 0x00EB, 0x011B, 0x00ED, 0x00EE, 0x010F,  // E8
+    0x0111, 0x0144, 0x0148, 0x00F3, 0x00F4, 0x0151, 0x00F6, 0x00F7,  // F0
+    0x0159, 0x016F, 0x00FA, 0x0171, 0x00FC, 0x00FD, 0x0163, 0x02D9,  // F8
+};
+
+// Letters the code page lacks, by their plain letter ('.' where there is none): the accented
+// Latin letters of other languages lose their accent rather than become '?'.
+constexpr char32_t kLatinFirst = 0x00C0;
+constexpr std::string_view kLatinPlain =
+    "A..A.A..E.E.I..IDNO..O..OU.U...."  // U+00C0
+    "a..a.a..e.e.i..idno..o..ou.u...y"  // U+00E0
+    "Aa......CcCc......EeEeEe....GgGg"  // U+0100
+    "GgGgHhHhIiIiIiIiIi..JjKkk..Ll..L"  // U+0120
+    "l....Nn.....OoOo......Rr....Ss.."  // U+0140
+    "......TtUuUuUu....UuWwYyY......s"  // U+0160
+    "................................"  // U+0180
+    "Oo.............Uu..............."  // U+01A0
+    ".............AaIiOoUuUuUuUuUu.Aa"  // U+01C0
+    "Aa....GgKkOoOo..j...Gg..NnAa...."  // U+01E0
+    "AaAaEeEeIiIiOoOoRrRrUuUu......Hh"  // U+0200
+    "......AaEeOoOoOoOoYy............"  // U+0220
+    "................";                 // U+0240
+constexpr char32_t kLatinAdditionalFirst = 0x1E00;
+constexpr std::string_view kLatinAdditionalPlain =
+    "AaBbBbBbCcDdDdDdDdDdEeEeEeEeEeFf"   // U+1E00
+    "GgHhHhHhHhHhIiIiKkKkKkLlLlLlLlMm"   // U+1E20
+    "MmMmNnNnNnNnOoOoOoOoPpPpRrRrRrRr"   // U+1E40
+    "SsSsSsSsSsTtTtTtTtUuUuUuUuUuVvVv"   // U+1E60
+    "WwWwWwWwWwXxXxYyZzZzZzhtwy......"   // U+1E80
+    "AaAaAaAaAaAaAaAaAaAaAaAaEeEeEeEe"   // U+1EA0
+    "EeEeEeEeIiIiOoOoOoOoOoOoOoOoOoOo"   // U+1EC0
+    "OoOoUuUuUuUuUuUuUuYyYyYyYy......";  // U+1EE0
+
+struct Substitute {
+    char32_t CodePoint;
+    unsigned char Byte;
+};
+// Romanian S and T with a comma below are written with the cedilla letters of the code page;
+// the typographic spaces, dashes and primes it lacks become their plain forms.
+constexpr Substitute kSubstitutes[] = {
+    {0x0218, 0xAA}, {0x0219, 0xBA}, {0x021A, 0xDE}, {0x021B, 0xFE}, {0x2000, ' '}, {0x2001, ' '},
+    {0x2002, ' '},  {0x2003, ' '},  {0x2004, ' '},  {0x2005, ' '},  {0x2006, ' '}, {0x2007, ' '},
+    {0x2008, ' '},  {0x2009, ' '},  {0x200A, ' '},  {0x2010, '-'},  {0x2011, '-'}, {0x2012, '-'},
+    {0x2015, '-'},  {0x201B, '\''}, {0x201F, '"'},  {0x2032, '\''}, {0x2033, '"'},
+};
+
+// Code point -> Windows-1250 byte for every code point below the table's end; 0 = none.
+constexpr char32_t kTableEnd = 0x2123;  // just past U+2122, the highest code point of the page
+using ReverseTable = std::array<unsigned char, kTableEnd>;
+
+constexpr ReverseTable BuildReverseTable() {
+    ReverseTable table{};
+    for (char32_t c = 0; c < 0x80; ++c)
+        table[c] = static_cast<unsigned char>(c);
+    for (std::size_t i = 0; i < kLatinPlain.size(); ++i)
+        if (kLatinPlain[i] != '.')
+            table[kLatinFirst + i] = static_cast<unsigned char>(kLatinPlain[i]);
+    for (std::size_t i = 0; i < kLatinAdditionalPlain.size(); ++i)
+        if (kLatinAdditionalPlain[i] != '.')
+            table[kLatinAdditionalFirst + i] = static_cast<unsigned char>(kLatinAdditionalPlain[i]);
+    for (const Substitute& substitute : kSubstitutes)
+        table[substitute.CodePoint] = substitute.Byte;
+    // The page's own characters last, so that no substitute can hide one.
+    for (std::size_t i = 0; i < kWindows1250Upper.size(); ++i)
+        if (kWindows1250Upper[i] != 0)
+            table[kWindows1250Upper[i]] = static_cast<unsigned char>(0x80 + i);
+    return table;
+}
+
+constexpr ReverseTable kReverse = BuildReverseTable();
+static_assert(kReverse[0x00E4] == 0xE4 && kReverse[0x00DF] == 0xDF && kReverse[0x0151] == 0xF5);
+static_assert(kReverse[0x00E0] == 'a' && kReverse[0x2026] == 0x85 && kReverse[0x2122] == 0x99);
+
+// Texts saved in decomposed form carry the accent as a combining mark behind its letter; where
+// the code page has the composed letter, the mark joins the letter written just before.
+constexpr char32_t kCombiningFirst = 0x0300;
+constexpr char32_t kCombiningLast = 0x036F;
+struct Composition {
+    char32_t Mark;
+    std::string_view Letters;
+    std::string_view Composed;  // byte for byte beside Letters
+};
+constexpr Composition kCompositions[] = {
+    {0x0301, "ACEILNORSUYZaceilnorsuyz",
+     "\xC1\xC6\xC9\xCD\xC5\xD1\xD3\xC0\x8C\xDA\xDD\x8F\xE1\xE6\xE9\xED\xE5\xF1\xF3\xE0\x9C\xFA\xFD"
+     "\x9F"},
+    {0x0302, "AIOaio", "\xC2\xCE\xD4\xE2\xEE\xF4"},
+    {0x0306, "Aa", "\xC3\xE3"},
+    {0x0307, "Zz", "\xAF\xBF"},
+    {0x0308, "AEOUaeou", "\xC4\xCB\xD6\xDC\xE4\xEB\xF6\xFC"},
+    {0x030A, "Uu", "\xD9\xF9"},
+    {0x030B, "OUou", "\xD5\xDB\xF5\xFB"},
+    {0x030C, "CDELNRSTZcdelnrstz",
+     "\xC8\xCF\xCC\xBC\xD2\xD8\x8A\x8D\x8E\xE8\xEF\xEC\xBE\xF2\xF8\x9A\x9D\x9E"},
+    {0x0326, "STst", "\xAA\xDE\xBA\xFE"},
+    {0x0327, "CSTcst", "\xC7\xAA\xDE\xE7\xBA\xFE"},
+    {0x0328, "AEae", "\xA5\xCA\xB9\xEA"},
+};
+
+// The byte that letter + mark compose to, or 0.
+char ComposedByte(char letter, char32_t mark) {
+    for (const Composition& composition : kCompositions) {
+        if (composition.Mark != mark) continue;
+        const std::size_t at = composition.Letters.find(letter);
+        return at == std::string_view::npos ? '\0' : composition.Composed[at];
+    }
+    return '\0';
+}
+
+constexpr char32_t kByteOrderMark = 0xFEFF;
+constexpr std::uint64_t kHighBits = 0x8080808080808080u;
+
+// True when the next eight bytes are all ASCII.
+bool EightAscii(const unsigned char* bytes) {
+    std::uint64_t word;
+    std::memcpy(&word, bytes, sizeof word);
+    return (word & kHighBits) == 0;
+}
+
+bool IsContinuation(unsigned char byte) {
+    return (byte & 0xC0) == 0x80;
+}
+
+// The length of the well-formed sequence that starts at `at` (a byte >= 0x80), or 0: overlong
+// forms, surrogates and code points above U+10FFFF are not UTF-8.
+std::size_t SequenceLength(const unsigned char* text, std::size_t at, std::size_t length) {
+    const unsigned char lead = text[at];
+    const std::size_t left = length - at;
+    if (lead >= 0xC2 && lead <= 0xDF) return left >= 2 && IsContinuation(text[at + 1]) ? 2 : 0;
+    if (lead >= 0xE0 && lead <= 0xEF) {
+        if (left < 3) return 0;
+        const unsigned char second = text[at + 1];
+        const unsigned char low = lead == 0xE0 ? 0xA0 : 0x80;
+        const unsigned char high = lead == 0xED ? 0x9F : 0xBF;
+        return second >= low && second <= high && IsContinuation(text[at + 2]) ? 3 : 0;
+    }
+    if (lead >= 0xF0 && lead <= 0xF4) {
+        if (left < 4) return 0;
+        const unsigned char second = text[at + 1];
+        const unsigned char low = lead == 0xF0 ? 0x90 : 0x80;
+        const unsigned char high = lead == 0xF4 ? 0x8F : 0xBF;
+        return second >= low && second <= high && IsContinuation(text[at + 2]) &&
+                       IsContinuation(text[at + 3])
+                   ? 4
+                   : 0;
+    }
+    return 0;
+}
+
+// Where the first non-ASCII byte stands, or `length` when the text is not UTF-8 worth
+// converting (invalid, or ASCII only).
+std::size_t FirstUtf8Sequence(const unsigned char* text, std::size_t length) {
+    std::size_t first = length;
+    std::size_t at = 0;
+    while (at < length) {
+        if (length - at >= 8 && EightAscii(text + at)) {
+            at += 8;
+            continue;
+        }
+        if (text[at] < 0x80) {
+            ++at;
+            continue;
+        }
+        const std::size_t size = SequenceLength(text, at, length);
+        if (size == 0) return length;
+        if (first == length) first = at;
+        at += size;
+    }
+    return first;
+}
+
+// The code point of a sequence already checked by SequenceLength.
+char32_t Decode(const unsigned char* sequence, std::size_t size) {
+    switch (size) {
+        case 2:
+            return (char32_t{sequence[0] & 0x1Fu} << 6) | (sequence[1] & 0x3Fu);
+        case 3:
+            return (char32_t{sequence[0] & 0x0Fu} << 12) | (char32_t{sequence[1] & 0x3Fu} << 6) |
+                   (sequence[2] & 0x3Fu);
+        default:
+            return (char32_t{sequence[0] & 0x07u} << 18) | (char32_t{sequence[1] & 0x3Fu} << 12) |
+                   (char32_t{sequence[2] & 0x3Fu} << 6) | (sequence[3] & 0x3Fu);
+    }
+}
+
+}  // namespace
+
+Utf8Conversion ConvertUtf8ToWindows1250(char* text, std::size_t& length) {
+    Utf8Conversion result;
+    if (text == nullptr || length == 0) return result;
+    auto* bytes = reinterpret_cast<unsigned char*>(text);
+    const std::size_t first = FirstUtf8Sequence(bytes, length);
+    if (first == length) return result;
+
+    result.Converted = true;
+    // Every sequence is at least as long as the byte it becomes, so the output never overtakes
+    // the input and the conversion works in place.
+    std::size_t in = first;
+    std::size_t out = first;
+    while (in < length) {
+        if (length - in >= 8 && EightAscii(bytes + in)) {
+            std::memmove(bytes + out, bytes + in, 8);
+            in += 8;
+            out += 8;
+            continue;
+        }
+        if (bytes[in] < 0x80) {
+            bytes[out++] = bytes[in++];
+            continue;
+        }
+        const std::size_t size = SequenceLength(bytes, in, length);
+        if (size == 0) {  // checked above; kept so that a slip can never loop forever
+            bytes[out++] = bytes[in++];
+            continue;
+        }
+        const char32_t codePoint = Decode(bytes + in, size);
+        in += size;
+        if (codePoint == kByteOrderMark) continue;  // a mark of the encoding, not of the text
+        if (codePoint >= kCombiningFirst && codePoint <= kCombiningLast) {
+            // A mark that joins nothing is dropped: its letter alone is the closest form.
+            const char composed = out > 0 ? ComposedByte(text[out - 1], codePoint) : '\0';
+            if (composed != '\0') text[out - 1] = composed;
+            continue;
+        }
+        const unsigned char byte = codePoint < kTableEnd ? kReverse[codePoint] : 0;
+        if (byte == 0) {
+            bytes[out++] = '?';
+            ++result.Unconvertible;
+        } else {
+            bytes[out++] = byte;
+        }
+    }
+    length = out;
+    return result;
+}
 
 }  // namespace tervalo
