@@ -2,6 +2,7 @@
 #include "aaf/Utf8Text.h"
 
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
@@ -137,11 +138,17 @@ char ComposedByte(char letter, char32_t mark) {
 constexpr char32_t kByteOrderMark = 0xFEFF;
 constexpr std::uint64_t kHighBits = 0x8080808080808080u;
 
-// True when the next eight bytes are all ASCII.
-bool EightAscii(const unsigned char* bytes) {
+// The high bits of the next eight bytes, in text order from the lowest byte (0 = all ASCII).
+std::uint64_t HighBitsOfEight(const unsigned char* bytes) {
     std::uint64_t word;
     std::memcpy(&word, bytes, sizeof word);
-    return (word & kHighBits) == 0;
+    if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
+    return word & kHighBits;
+}
+
+// How many ASCII bytes lead a word whose high bits are not all clear.
+std::size_t AsciiPrefix(std::uint64_t highBits) {
+    return static_cast<std::size_t>(std::countr_zero(highBits)) / 8;
 }
 
 bool IsContinuation(unsigned char byte) {
@@ -175,22 +182,31 @@ std::size_t SequenceLength(const unsigned char* text, std::size_t at, std::size_
 }
 
 // Where the first non-ASCII byte stands, or `length` when the text is not UTF-8 worth
-// converting (invalid, or ASCII only).
+// converting (invalid, or ASCII only). Runs of ASCII are passed eight bytes at a time.
 std::size_t FirstUtf8Sequence(const unsigned char* text, std::size_t length) {
     std::size_t first = length;
     std::size_t at = 0;
     while (at < length) {
-        if (length - at >= 8 && EightAscii(text + at)) {
-            at += 8;
+        if (length - at >= 8) {
+            const std::uint64_t highBits = HighBitsOfEight(text + at);
+            if (highBits == 0) {
+                at += 8;
+                continue;
+            }
+            at += AsciiPrefix(highBits);
+        } else if (text[at] < 0x80) {
+            ++at;
             continue;
         }
-        if (text[at] < 0x80) {
-            ++at;
+        if (first == length) first = at;
+        // Two-byte letters are nearly all of a chart text's non-ASCII characters.
+        const unsigned char lead = text[at];
+        if (lead >= 0xC2 && lead <= 0xDF && length - at >= 2 && IsContinuation(text[at + 1])) {
+            at += 2;
             continue;
         }
         const std::size_t size = SequenceLength(text, at, length);
         if (size == 0) return length;
-        if (first == length) first = at;
         at += size;
     }
     return first;
@@ -225,21 +241,34 @@ Utf8Conversion ConvertUtf8ToWindows1250(char* text, std::size_t& length) {
     std::size_t in = first;
     std::size_t out = first;
     while (in < length) {
-        if (length - in >= 8 && EightAscii(bytes + in)) {
-            std::memmove(bytes + out, bytes + in, 8);
-            in += 8;
-            out += 8;
-            continue;
-        }
-        if (bytes[in] < 0x80) {
+        if (length - in >= 8) {
+            const std::uint64_t highBits = HighBitsOfEight(bytes + in);
+            // All eight bytes move at once when the store can't reach input not yet read.
+            if (highBits == 0 || in - out >= 8) {
+                std::memmove(bytes + out, bytes + in, 8);
+                const std::size_t ascii = highBits == 0 ? 8 : AsciiPrefix(highBits);
+                in += ascii;
+                out += ascii;
+                if (highBits == 0) continue;
+            } else {
+                for (std::size_t ascii = AsciiPrefix(highBits); ascii > 0; --ascii)
+                    bytes[out++] = bytes[in++];
+            }
+        } else if (bytes[in] < 0x80) {
             bytes[out++] = bytes[in++];
             continue;
         }
-        const std::size_t size = SequenceLength(bytes, in, length);
-        if (size == 0) {  // checked above; kept so that a slip can never loop forever
-            bytes[out++] = bytes[in++];
+        // A checked text holds only whole sequences; the bound stays for safety's sake.
+        const unsigned char lead = bytes[in];
+        if (lead < 0xCC && length - in >= 2) {  // two bytes, below the combining marks
+            const unsigned char byte = kReverse[((lead & 0x1Fu) << 6) | (bytes[in + 1] & 0x3Fu)];
+            in += 2;
+            bytes[out++] = byte != 0 ? byte : '?';
+            result.Unconvertible += byte == 0;
             continue;
         }
+        const std::size_t size = lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        if (size > length - in) break;
         const char32_t codePoint = Decode(bytes + in, size);
         in += size;
         if (codePoint == kByteOrderMark) continue;  // a mark of the encoding, not of the text
