@@ -1,2 +1,145 @@
-// TForm1: the main window.
+// TForm1: the main window with the file list, the target and mode choices and the counter.
 #pragma once
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStringList>
+#include <QWidget>
+
+#include "app/ConversionRun.h"
+
+class QButtonGroup;
+class QCloseEvent;
+class QResizeEvent;
+class TAboutBox;
+
+namespace tervalo {
+class AafDatabase;
+class QckDatabase;
+}  // namespace tervalo
+
+// Set by the abort button, cleared by each run, polled by the run after every chart.
+extern std::atomic<bool> AbortRequested;
+
+// A captioned group of radio buttons, one item selected, addressed by item index.
+class TRadioGroup : public QGroupBox {
+    Q_OBJECT
+public:
+    TRadioGroup(const QString& caption, const QStringList& items, QWidget* parent);
+    int ItemIndex() const;  // -1 when no item is selected
+    void SetItemIndex(int index);
+    int ItemCount() const { return static_cast<int>(Items.size()); }
+    QRadioButton* Item(int index) const;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    QButtonGroup* Buttons;
+    std::vector<QRadioButton*> Items;
+};
+
+class TForm1;
+
+// The counter and the event pump, as the run sees them.
+class TForm1Progress final : public tervalo::ProgressSink {
+public:
+    explicit TForm1Progress(TForm1& form) : Form(form) {}
+    void ShowCount(std::int32_t count) override;
+    void ProcessEvents() override;
+
+private:
+    TForm1& Form;
+};
+
+// The controls, the list selection and the message boxes, as the run sees them.
+class TForm1Effects final : public tervalo::RunEffects {
+public:
+    explicit TForm1Effects(TForm1& form) : Form(form) {}
+    void SetControlEnabled(tervalo::RunControl control, bool enabled) override;
+    void SelectEntry(int index) override;
+    void ShowMessage(tervalo::MessageKind kind, const std::string& text) override;
+
+private:
+    TForm1& Form;
+};
+
+class TForm1 : public QWidget {
+    Q_OBJECT
+public:
+    explicit TForm1(QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // Controls, in tab order, then the labels and the non-visual parts.
+    QPushButton* AddButton;
+    QPushButton* Button3;
+    QPushButton* Button4;
+    QPushButton* Button1;
+    QListWidget* Box;
+    TRadioGroup* Group1;
+    TRadioGroup* Group2;
+    QPushButton* ConvertButton;
+    QPushButton* Button6;
+    QLabel* Numero;
+    QLabel* Label1;
+    QLabel* Label2;
+    QLabel* Label3;
+    QFileDialog* OpenDialog1;
+    std::vector<std::string_view> SL1;
+
+    // Shown by Button1Click; created after the window, by the program's start.
+    TAboutBox* AboutBox = nullptr;
+
+    // The run writes its outputs into this program's folder.
+    QString ExecutablePath;
+    // Asks for the files to add; runs OpenDialog1 unless a test puts its own choice here.
+    std::function<QStringList()> ChooseFiles;
+
+    // The list as the run gets it: UTF-8 paths in their displayed order.
+    const std::vector<std::string>& Rows() const { return ListRows; }
+    // Adds paths at their sorted places, each row once.
+    void AddFiles(const QStringList& paths);
+    QWidget* ControlOf(tervalo::RunControl control) const;
+    bool RunActive() const { return Running; }
+    bool DatabasesAlive() const { return OutputAaf != nullptr; }
+    // What the last run reported; empty before the first.
+    const tervalo::RunReport& LastReport() const { return Report; }
+
+    void AddButtonClick();
+    void Button3Click();
+    void Button4Click();
+    void BoxKeyDown(int key, Qt::KeyboardModifiers modifiers);
+    void Button1Click();
+    void ConvertButtonClick();
+    void Button6Click();
+    void FormClose();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void ShowRows();
+    int SelectedRow() const;
+    QStringList RunOpenDialog();
+
+    std::vector<std::string> ListRows;
+    std::unique_ptr<tervalo::AafDatabase> OutputAaf;
+    std::unique_ptr<tervalo::QckDatabase> OutputQck;
+    std::unique_ptr<tervalo::AafDatabase> InputAaf;
+    std::unique_ptr<tervalo::QckDatabase> InputQck;
+    bool Running = false;
+    bool CloseAfterRun = false;
+    tervalo::RunReport Report;
+};

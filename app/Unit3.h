@@ -1,2 +1,36 @@
-// TAboutBox: the about dialog.
+// TAboutBox: the about dialog with the picture and the diagram of formats read and written.
 #pragma once
+
+#include <QDialog>
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+
+class QShowEvent;
+
+class TAboutBox : public QDialog {
+    Q_OBJECT
+public:
+    explicit TAboutBox(QWidget* parent = nullptr);
+
+    QFrame* Panel1;
+    QLabel* ProgramIcon;
+    QLabel* ProductName;
+    QLabel* Version;
+    QPushButton* OKButton;
+    QLabel* Label1;
+    QLabel* Label2;
+    QLabel* Label3;
+    QLabel* Label4;
+    QLabel* Label5;
+    QLabel* Label6;
+    QLabel* Label8;
+    QLabel* Label9;
+    QLabel* Label7;
+    QLabel* Label10;
+    QLabel* Label11;
+    QLabel* Label12;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+};

@@ -1,7 +1,24 @@
-// Tervalo: starts the window.
+// Tervalo: starts the window and the about dialog and runs the event loop.
 #include <QApplication>
+#include <QMessageBox>
+
+#include "app/Unit1.h"
+#include "app/Unit3.h"
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
-    return 0;
+    QApplication::setApplicationName(QStringLiteral("Tervalo"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Tervalo"));
+    try {
+        TForm1 form;
+        TAboutBox aboutBox(&form);
+        form.AboutBox = &aboutBox;
+        form.show();
+        return QApplication::exec();
+    } catch (int) {
+        // The only thing thrown: a database whose first buffer could not be allocated.
+        QMessageBox::critical(nullptr, QStringLiteral("Tervalo"),
+                              QStringLiteral(u"Nincs elég memória."));
+        return 1;
+    }
 }
