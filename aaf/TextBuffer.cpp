@@ -84,7 +84,17 @@ TextBuffer::LoadResult TextBuffer::LoadFile(const std::string& path) {
     Used = nul != nullptr ? static_cast<std::size_t>(static_cast<const char*>(nul) - Bytes) : read;
     // Texts written in UTF-8 become Windows-1250 before anything reads them; the size rule and
     // the capacity then follow the converted text.
-    Conversion = ConvertUtf8ToWindows1250(Bytes, Used);
+    const Utf8InPlace inPlace = ConvertUtf8InPlace(Bytes, Used);
+    if (inPlace.Spoiled) {
+        // Not UTF-8 after all, found late: the file's own bytes are read again.
+        if (std::fseek(file.get(), 0, SEEK_SET) != 0 ||
+            std::fread(Bytes, 1, wanted, file.get()) < wanted) {
+            Clear();
+            return LoadResult::ShortOrTiny;
+        }
+        Bytes[Used] = '\0';
+    }
+    Conversion = inPlace.Conversion;
     if (Conversion.Converted) {
         Bytes[Used] = '\0';
         if (Used < 16) {

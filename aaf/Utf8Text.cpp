@@ -228,16 +228,15 @@ char32_t Decode(const unsigned char* sequence, std::size_t size) {
 
 }  // namespace
 
-Utf8Conversion ConvertUtf8ToWindows1250(char* text, std::size_t& length) {
-    Utf8Conversion result;
-    if (text == nullptr || length == 0) return result;
-    auto* bytes = reinterpret_cast<unsigned char*>(text);
-    const std::size_t first = FirstUtf8Sequence(bytes, length);
-    if (first == length) return result;
+namespace {
 
-    result.Converted = true;
-    // Every sequence is at least as long as the byte it becomes, so the output never overtakes
-    // the input and the conversion works in place.
+// Converts from `first` on, in place. Unchecked, the text is known to be UTF-8; checked, each
+// sequence is checked as it comes and the loop stops at the first that is not UTF-8, with
+// false. Every sequence is at least as long as the byte it becomes, so the output never
+// overtakes the input.
+template <bool kChecked>
+bool ConvertFrom(char* text, std::size_t& length, std::size_t first, Utf8Conversion& result) {
+    auto* bytes = reinterpret_cast<unsigned char*>(text);
     std::size_t in = first;
     std::size_t out = first;
     while (in < length) {
@@ -258,17 +257,27 @@ Utf8Conversion ConvertUtf8ToWindows1250(char* text, std::size_t& length) {
             bytes[out++] = bytes[in++];
             continue;
         }
-        // A checked text holds only whole sequences; the bound stays for safety's sake.
         const unsigned char lead = bytes[in];
-        if (lead < 0xCC && length - in >= 2) {  // two bytes, below the combining marks
+        // Two-byte letters below the combining marks are nearly all of a chart's non-ASCII text.
+        if (lead < 0xCC && length - in >= 2 &&
+            (!kChecked || (lead >= 0xC2 && IsContinuation(bytes[in + 1])))) {
             const unsigned char byte = kReverse[((lead & 0x1Fu) << 6) | (bytes[in + 1] & 0x3Fu)];
             in += 2;
             bytes[out++] = byte != 0 ? byte : '?';
             result.Unconvertible += byte == 0;
             continue;
         }
-        const std::size_t size = lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-        if (size > length - in) break;
+        std::size_t size = 0;
+        if constexpr (kChecked) {
+            size = SequenceLength(bytes, in, length);
+            if (size == 0) {
+                length = out + (length - in);
+                return false;
+            }
+        } else {
+            size = lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+            if (size > length - in) break;  // a checked text holds only whole sequences
+        }
         const char32_t codePoint = Decode(bytes + in, size);
         in += size;
         if (codePoint == kByteOrderMark) continue;  // a mark of the encoding, not of the text
@@ -287,7 +296,52 @@ Utf8Conversion ConvertUtf8ToWindows1250(char* text, std::size_t& length) {
         }
     }
     length = out;
+    return true;
+}
+
+// Where the first byte of 0x80 or above stands, or `length`.
+std::size_t FirstHighByte(const unsigned char* text, std::size_t length) {
+    std::size_t at = 0;
+    while (length - at >= 8) {
+        const std::uint64_t highBits = HighBitsOfEight(text + at);
+        if (highBits != 0) return at + AsciiPrefix(highBits);
+        at += 8;
+    }
+    while (at < length && text[at] < 0x80)
+        ++at;
+    return at;
+}
+
+}  // namespace
+
+Utf8Conversion ConvertUtf8ToWindows1250(char* text, std::size_t& length) {
+    Utf8Conversion result;
+    if (text == nullptr || length == 0) return result;
+    const std::size_t first =
+        FirstUtf8Sequence(reinterpret_cast<const unsigned char*>(text), length);
+    if (first == length) return result;
+    result.Converted = true;
+    ConvertFrom<false>(text, length, first, result);
     return result;
+}
+
+Utf8InPlace ConvertUtf8InPlace(char* text, std::size_t& length) {
+    Utf8InPlace outcome;
+    if (text == nullptr || length == 0) return outcome;
+    const std::size_t first = FirstHighByte(reinterpret_cast<const unsigned char*>(text), length);
+    if (first == length) return outcome;
+    const std::size_t original = length;
+    Utf8Conversion conversion;
+    conversion.Converted = true;
+    if (ConvertFrom<true>(text, length, first, conversion)) {
+        outcome.Conversion = conversion;
+        return outcome;
+    }
+    // Not UTF-8 after all. Every sequence taken shortens the text, so an unchanged length
+    // means the very first one failed and nothing was touched.
+    outcome.Spoiled = length != original;
+    length = original;
+    return outcome;
 }
 
 }  // namespace tervalo

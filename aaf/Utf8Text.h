@@ -15,4 +15,14 @@ struct Utf8Conversion {
 // `length`; any other text is left byte for byte as it is. Never makes the text longer.
 Utf8Conversion ConvertUtf8ToWindows1250(char* text, std::size_t& length);
 
+// The same in one pass, for loads: it checks each sequence as it converts it. When the text
+// proves not to be UTF-8 after some of it was converted, Spoiled is set and the caller reads
+// the original bytes again; `length` is then the original one. A Windows-1250 text almost
+// always fails at its first accented letter, before anything changed.
+struct Utf8InPlace {
+    Utf8Conversion Conversion;
+    bool Spoiled = false;
+};
+Utf8InPlace ConvertUtf8InPlace(char* text, std::size_t& length);
+
 }  // namespace tervalo

@@ -1,6 +1,7 @@
 // Tests of the UTF-8 to Windows-1250 load conversion, alone and through both databases' loads.
 #include "aaf/Utf8Text.h"
 
+#include <random>
 #include <string>
 #include <string_view>
 
@@ -261,6 +262,73 @@ TEST(Utf8Text, InventorsSampleLoadsAsWindows1250) {
     while (db.NextRecord())
         ++charts;
     EXPECT_EQ(charts, 50);
+}
+
+}  // namespace
+}  // namespace tervalo
+
+namespace tervalo {
+namespace {
+
+// The one-pass conversion used by loads must agree with the checked two-pass one on every
+// text: the same bytes when the text is UTF-8, and either untouched or marked spoiled (so the
+// load reads the file again) when it is not.
+TEST(Utf8Text, OnePassAgreesWithTheCheckedConversion) {
+    const std::string_view pieces[] = {"Kiss,Anna\r\n",
+                                       "\xC3\xA1",
+                                       "\xC5\x91",
+                                       "\xE2\x80\xA6",
+                                       "\xEF\xBB\xBF",
+                                       "e\xCC\x81",
+                                       "\xF0\x9F\x98\x80",
+                                       "\xE1",          // a Windows-1250 letter: not UTF-8
+                                       "\xC3",          // a cut sequence
+                                       "\xED\xA0\x80",  // a surrogate
+                                       "12345678901234567890"};
+    std::mt19937 random(7);
+    for (int round = 0; round < 3000; ++round) {
+        std::string text;
+        const int count = 1 + static_cast<int>(random() % 12);
+        for (int i = 0; i < count; ++i)
+            text += pieces[random() % std::size(pieces)];
+        std::string reference = text;
+        std::size_t referenceLength = reference.size();
+        const Utf8Conversion expected = ConvertUtf8ToWindows1250(reference.data(), referenceLength);
+        reference.resize(referenceLength);
+
+        std::string onePass = text;
+        std::size_t length = onePass.size();
+        const Utf8InPlace outcome = ConvertUtf8InPlace(onePass.data(), length);
+        ASSERT_EQ(outcome.Conversion.Converted, expected.Converted) << test::Printable(text);
+        if (expected.Converted) {
+            EXPECT_FALSE(outcome.Spoiled);
+            EXPECT_EQ(onePass.substr(0, length), reference) << test::Printable(text);
+            EXPECT_EQ(outcome.Conversion.Unconvertible, expected.Unconvertible);
+        } else {
+            EXPECT_EQ(length, text.size());
+            if (!outcome.Spoiled) {
+                EXPECT_EQ(onePass, text) << test::Printable(text);
+            }
+        }
+    }
+}
+
+TEST(Utf8Text, TextThatStopsBeingUtf8LateIsLoadedByteForByte) {
+    TempDir dir;
+    // Valid UTF-8 in the first chart, a Windows-1250 letter in the second.
+    const std::string bytes =
+        "#A93:Kov\xC3\xA1"
+        "cs,J\xC3\xA1nos,M,15.03.1950g,14:30,Budapest,H\r\n"
+        "#B93:*,47N30,19E05,1he00,0\r\n\r\n"
+        "#A93:Kov\xE1"
+        "cs,Anna,F,01.01.1951g,10:00,P\xE9"
+        "cs,H\r\n"
+        "#B93:*,46N05,18E14,1he00,0\r\n";
+    test::WriteFile(dir.File("mixed.aaf"), bytes);
+    AafDatabase database;
+    ASSERT_TRUE(database.LoadFromFile(dir.File("mixed.aaf")));
+    EXPECT_EQ(database.Text(), bytes);
+    EXPECT_FALSE(database.LastConversion().Converted);
 }
 
 }  // namespace
