@@ -339,3 +339,76 @@ TEST_F(ConversionRunTest, QckChartAfterAnAafChartWithNotesGetsNoNotes) {
 
 }  // namespace
 }  // namespace tervalo
+
+namespace tervalo {
+namespace {
+
+// A Placidus chart file: the identifying text, a name, a place and a year; the rest zero.
+std::string PlacidusChart(const std::string& name, const std::string& place, int year) {
+    std::string bytes = std::string("PLACIDUS v4.0 Horoscope File") + std::string(172, '\0');
+    bytes.replace(32, name.size(), name);     // name, zero-terminated before 102
+    bytes.replace(143, place.size(), place);  // place, comma, country before 174
+    bytes[124] = 2;                           // zone time
+    bytes[128] = 1;                           // Gregorian
+    bytes[129] = static_cast<char>(year & 0xFF);
+    bytes[130] = static_cast<char>(year >> 8);
+    bytes[131] = 3;  // month
+    bytes[132] = 7;  // day
+    bytes[174] = 1;  // male
+    return bytes;
+}
+
+TEST_F(ConversionRunTest, PlacidusChartsGoIntoOneOutputWrittenFirstInPerFileMode) {
+    const std::string second = Input("b.hor", PlacidusChart("Kiss Anna", "Eger, H", 1960));
+    const std::string first = Input("a.hor", PlacidusChart("Nagy;Bela", "Pecs, H", 1950));
+    const std::string aaf = Input("c.aaf", AafChart("Kovacs"));
+    const RunReport report = Convert({first, second, aaf}, Target::Aaf, false);
+    EXPECT_TRUE(report.Items.empty());
+    const std::string placidus = Output("placidus" + std::to_string(kFixedStamp) + ".aaf");
+    EXPECT_EQ(report.WrittenOutputs, (std::vector<std::string>{placidus, Output("c.aaf")}));
+    ExpectBytes(ReadFile(placidus),
+                "#A93:Nagy,Bela,M,07.03.1950g,00:00,Pecs,H\r\n"
+                "#B93:*,00N00,00E00,0hw00,0\r\n\r\n"  // zone 0 counts as west
+                "#A93:Kiss,Anna,M,07.03.1960g,00:00,Eger,H\r\n"
+                "#B93:*,00N00,00E00,0hw00,0\r\n");
+    EXPECT_EQ(Front.Counts, (std::vector<std::int32_t>{0, 0, 2, 0, 1}));
+}
+
+TEST_F(ConversionRunTest, PlacidusChartsComeFirstInACombinedOutput) {
+    const std::string aaf = Input("a.aaf", AafChart("Kovacs"));
+    const std::string hor = Input("z.hor", PlacidusChart("Last Chart", "Eger, H", 1960));
+    EXPECT_TRUE(Convert({aaf, hor}, Target::Qck, true).Items.empty());
+    const std::string text = ReadFile(Output("egybe" + std::to_string(kFixedStamp) + ".qck"));
+    ASSERT_EQ(text.size(), 2 * 103u);
+    EXPECT_EQ(text.substr(0, 10), "Last,Chart");
+    EXPECT_EQ(text.substr(103, 12), "Kovacs,Janos");
+}
+
+TEST_F(ConversionRunTest, AbortDuringThePlacidusPassWritesNothing) {
+    std::vector<std::string> entries;
+    for (int i = 0; i < 15; ++i) {
+        entries.push_back(Input("p" + std::to_string(10 + i) + ".hor",
+                                PlacidusChart("Chart " + std::to_string(i), "X, H", 1950)));
+    }
+    entries.push_back(Input("z.aaf", AafChart("Kovacs")));
+    Front.OnCount = [this](std::int32_t count) {
+        if (count == 10) Abort = true;
+    };
+    EXPECT_EQ(Convert(entries, Target::Aaf, false).Ending, RunEnding::Aborted);
+    EXPECT_TRUE(OutputNames().empty());
+}
+
+TEST_F(ConversionRunTest, ChartFilesOfOtherProgramsSharingTheExtensionArePassedOver) {
+    const fs::path samples = test::SamplesDir();
+    const fs::path morinus = samples / "morinus-Alan_Turing.hor";
+    REQUIRE_SAMPLE(morinus);
+    const std::string aaf = Input("a.aaf", AafChart("Kovacs"));
+    const RunReport report = Convert({morinus.string(), aaf}, Target::Aaf, false);
+    ASSERT_EQ(report.Items.size(), 1u);
+    EXPECT_EQ(report.Items[0].Kind, ReportKind::SkippedFile);
+    EXPECT_EQ(report.Items[0].Path, morinus.string());
+    EXPECT_EQ(OutputNames(), std::vector<std::string>{"a.aaf"});
+}
+
+}  // namespace
+}  // namespace tervalo
