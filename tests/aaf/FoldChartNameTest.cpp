@@ -84,20 +84,5 @@ TEST(FoldChartNameTest, EveryCodeFoldsToAKeptCharacterOrIsDropped) {
     }
 }
 
-TEST(FoldChartNameTest, TableFoldsEachWindows1250LetterToItsBase) {
-    struct Letter {
-        unsigned char Code;
-        char Image;
-    };
-    const Letter letters[] = {{0xA5, 'a'}, {0xE4, 'a'}, {0xC8, 'c'}, {0xF0, 'd'}, {0xCC, 'e'},
-                              {0xEE, 'i'}, {0xA3, 'l'}, {0xBE, 'l'}, {0xF2, 'n'}, {0xD5, 'o'},
-                              {0xF5, 'o'}, {0xC0, 'r'}, {0xAA, 's'}, {0x9D, 't'}, {0xDB, 'u'},
-                              {0xFB, 'u'}, {0xFD, 'y'}, {0xAF, 'z'}, {0x8F, 'z'}, {'Q', 'q'},
-                              {0x99, ' '}, {0xB0, ' '}, {'[', '['},  {0x7F, 0x7F}};
-    for (const Letter& letter : letters)
-        EXPECT_EQ(kTransliterationTable[letter.Code], static_cast<unsigned char>(letter.Image))
-            << static_cast<int>(letter.Code);
-}
-
 }  // namespace
 }  // namespace tervalo
