@@ -1,4 +1,4 @@
-// Chart names folded to plain-ASCII file name bases, and the per-chart file paths.
+// Chart names folded to plain-ASCII file name bases, and the transliteration table.
 #pragma once
 
 #include <array>

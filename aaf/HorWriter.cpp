@@ -34,7 +34,7 @@ void AppendInteger(std::string& out, std::int64_t value) {
 // would end the text early and turn the rest of a name or note into instructions. So the text
 // is escaped as protocol 0 escapes it, and no chart text can add, drop or change an item.
 // Notes keep their line breaks, one "\u000a" for each CR LF pair; their commas become
-// semicolons, which the chart program expects there.
+// semicolons, as HOR files from this program have always had them.
 void AppendEscaped(std::string& out, std::string_view text, bool isNotes = false) {
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];

@@ -41,7 +41,7 @@ void AppendTextKey(std::string& out, std::string_view key, std::string_view valu
 }
 
 // Each line of the notes is one "Note" key: every line break, CR LF, a lone CR or a lone LF,
-// starts the next. Commas become semicolons, which the chart program expects there.
+// starts the next. Commas become semicolons, as SZK files from this program have always had them.
 void AppendNotes(std::string& out, std::string_view notes) {
     std::int64_t number = 0;
     for (std::size_t from = 0; from < notes.size();) {
