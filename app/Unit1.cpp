@@ -141,6 +141,7 @@ TForm1::TForm1(QWidget* parent)
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint),
       ExecutablePath(QCoreApplication::applicationFilePath()) {
+    LoadTervaloResources();
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Tervalo 1.5"));
     setWindowIcon(QIcon(QStringLiteral(":/tervalo-icon.png")));

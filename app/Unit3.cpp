@@ -39,9 +39,14 @@ QLabel* MakeDiagramLabel(QWidget* parent, const char* name, const QString& text,
 
 }  // namespace
 
+void LoadTervaloResources() {
+    Q_INIT_RESOURCE(tervalo);
+}
+
 TAboutBox::TAboutBox(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+    LoadTervaloResources();
     setObjectName(QStringLiteral("AboutBox"));
     setWindowTitle(QStringLiteral(u"Névjegy"));
     setWindowIcon(QIcon(QStringLiteral(":/tervalo-icon.png")));

@@ -8,6 +8,10 @@
 
 class QShowEvent;
 
+// Registers the picture and the icons; the window library is static, so its resources are not
+// registered by the linker on their own.
+void LoadTervaloResources();
+
 class TAboutBox : public QDialog {
     Q_OBJECT
 public:

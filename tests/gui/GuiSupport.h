@@ -1,0 +1,30 @@
+// Helpers for the window tests: answering modal boxes and dialogs from a timer.
+#pragma once
+
+#include <functional>
+
+#include <QMessageBox>
+#include <QString>
+#include <QStringList>
+
+namespace tervalo::test {
+
+// What a modal box looked like when it was answered.
+struct SeenBox {
+    bool Seen = false;
+    QString Caption;
+    QString Text;
+    QMessageBox::Icon Icon = QMessageBox::NoIcon;
+    QStringList Buttons;
+};
+
+// Waits for the next modal message box, calls `whileShown` (the run is still inside its
+// closing message then), and clicks the button with `buttonText`, or rejects the box when the
+// text is empty. Gives up after ten seconds, closing whatever is modal, so no test hangs.
+void AnswerNextBox(const QString& buttonText, SeenBox* seen = nullptr,
+                   std::function<void()> whileShown = {});
+
+// Waits for the next modal dialog of any kind and hands it to `answer`.
+void AnswerNextDialog(std::function<void(QDialog*)> answer);
+
+}  // namespace tervalo::test

@@ -1,0 +1,156 @@
+// The window tests' main: a QApplication around GoogleTest, and two test-only modes that save
+// screenshots and time a conversion through the window.
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QPointer>
+#include <QTimer>
+
+#include "GuiSupport.h"
+#include "app/Unit1.h"
+#include "app/Unit3.h"
+
+namespace tervalo::test {
+
+namespace {
+
+QWidget* ActiveModal() {
+    return QApplication::activeModalWidget();
+}
+
+void PollFor(std::function<bool()> tryAnswer) {
+    auto* timer = new QTimer(qApp);
+    auto started =
+        std::make_shared<std::chrono::steady_clock::time_point>(std::chrono::steady_clock::now());
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, started, tryAnswer] {
+        if (tryAnswer()) {
+            timer->stop();
+            timer->deleteLater();
+            return;
+        }
+        if (std::chrono::steady_clock::now() - *started > std::chrono::seconds(10)) {
+            ADD_FAILURE() << "no modal box or dialog appeared";
+            timer->stop();
+            timer->deleteLater();
+            if (auto* dialog = qobject_cast<QDialog*>(ActiveModal())) dialog->reject();
+        }
+    });
+    timer->start(5);
+}
+
+}  // namespace
+
+void AnswerNextBox(const QString& buttonText, SeenBox* seen, std::function<void()> whileShown) {
+    PollFor([=] {
+        auto* box = qobject_cast<QMessageBox*>(ActiveModal());
+        if (box == nullptr || !box->isVisible()) return false;
+        if (seen != nullptr) {
+            seen->Seen = true;
+            seen->Caption = box->windowTitle();
+            seen->Text = box->text();
+            seen->Icon = box->icon();
+            seen->Buttons.clear();
+            for (QAbstractButton* button : box->buttons())
+                seen->Buttons << button->text();
+        }
+        if (whileShown) whileShown();
+        if (buttonText.isEmpty()) {
+            box->reject();
+            return true;
+        }
+        for (QAbstractButton* button : box->buttons()) {
+            if (button->text() == buttonText) {
+                button->click();
+                return true;
+            }
+        }
+        ADD_FAILURE() << "no button " << buttonText.toStdString();
+        box->reject();
+        return true;
+    });
+}
+
+void AnswerNextDialog(std::function<void(QDialog*)> answer) {
+    PollFor([=] {
+        auto* dialog = qobject_cast<QDialog*>(ActiveModal());
+        if (dialog == nullptr || !dialog->isVisible()) return false;
+        answer(dialog);
+        // A dialog the answer failed to close must not keep the tests waiting.
+        QTimer::singleShot(2000, dialog, [dialog] {
+            if (!dialog->isVisible()) return;
+            ADD_FAILURE() << "the dialog stayed open";
+            dialog->reject();
+        });
+        return true;
+    });
+}
+
+}  // namespace tervalo::test
+
+namespace {
+
+void Settle() {
+    for (int i = 0; i < 20; ++i)
+        QApplication::processEvents();
+}
+
+// Saves the main window (with two rows) and the about dialog as they are drawn.
+int SaveScreenshots(const QString& folder) {
+    TForm1 form;
+    TAboutBox aboutBox(&form);
+    form.AboutBox = &aboutBox;
+    form.AddFiles({QStringLiteral("/home/anna/horoszkopok/csalad.aaf"),
+                   QStringLiteral("/home/anna/horoszkopok/klub.qck"),
+                   QStringLiteral("/home/anna/horoszkopok/placidus/nagyapa.hor")});
+    form.Box->setCurrentRow(1);
+    form.show();
+    Settle();
+    const bool mainSaved = form.grab().save(QDir(folder).filePath("main-window.png"));
+    aboutBox.show();
+    Settle();
+    const bool aboutSaved = aboutBox.grab().save(QDir(folder).filePath("about-dialog.png"));
+    return mainSaved && aboutSaved ? 0 : 1;
+}
+
+// Converts one file to AAF through the window, answering the closing message, and prints the
+// time from the click to the run's return.
+int TimeConversion(const QString& input, const QString& outputFolder) {
+    TForm1 form;
+    form.ExecutablePath = QDir(outputFolder).filePath(QStringLiteral("tervalo"));
+    form.AddFiles({input});
+    form.show();
+    Settle();
+    tervalo::test::SeenBox seen;
+    tervalo::test::AnswerNextBox(QStringLiteral("OK"), &seen);
+    const auto start = std::chrono::steady_clock::now();
+    form.ConvertButtonClick();
+    const auto elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start);
+    std::printf("%.3f s, counter %s, message: %s\n", elapsed.count(),
+                form.Numero->text().toUtf8().constData(), seen.Text.toUtf8().constData());
+    return seen.Seen ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    const bool screenshots = argc == 3 && std::strcmp(argv[1], "--screenshots") == 0;
+    const bool timing = argc == 4 && std::strcmp(argv[1], "--time-conversion") == 0;
+    if (!screenshots && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Tervalo"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Tervalo"));
+    if (screenshots) return SaveScreenshots(QString::fromLocal8Bit(argv[2]));
+    if (timing)
+        return TimeConversion(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,469 @@
+// Tests of the main window: its controls, the file list handlers and runs driven through it.
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QTimer>
+
+#include "GuiSupport.h"
+#include "TestSupport.h"
+#include "app/FileList.h"
+#include "app/Unit1.h"
+#include "app/Unit3.h"
+
+namespace tervalo::test {
+namespace {
+
+std::string AafCharts(int count) {
+    std::string text;
+    for (int i = 0; i < count; ++i) {
+        text += "#A93:Kovacs" + std::to_string(i) + ",Janos,M,15.03.1950g,14:30,Budapest,H\r\n";
+        text += "#B93:*,47N30,19E05,1he00,0\r\n\r\n";
+    }
+    return text;
+}
+
+std::vector<std::string> BoxTexts(const TForm1& form) {
+    std::vector<std::string> texts;
+    for (int i = 0; i < form.Box->count(); ++i)
+        texts.push_back(form.Box->item(i)->text().toStdString());
+    return texts;
+}
+
+QStringList Paths(const std::vector<std::string>& paths) {
+    QStringList list;
+    for (const std::string& path : paths)
+        list << QString::fromStdString(path);
+    return list;
+}
+
+void Settle() {
+    for (int i = 0; i < 10; ++i)
+        QApplication::processEvents();
+}
+
+// A window whose outputs go into a fresh folder.
+struct RunFixture {
+    TempDir Folder;
+    TForm1 Form;
+    RunFixture() {
+        std::filesystem::create_directory(Folder.Path() / "bin");
+        Form.ExecutablePath = QString::fromStdString(Folder.File("bin/tervalo"));
+        Form.show();
+    }
+    std::string Input(const std::string& name, const std::string& bytes) {
+        const std::string path = Folder.File(name);
+        WriteFile(path, bytes);
+        Form.AddFiles({QString::fromStdString(path)});
+        return path;
+    }
+    std::vector<std::string> Outputs() const {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(Folder.Path() / "bin"))
+            names.push_back(entry.path().filename().string());
+        return names;
+    }
+};
+
+TEST(Unit1Test, ControlsCarryTheirNamesTextsHintsAndPlaces) {
+    TForm1 form;
+    struct Case {
+        const char* Name;
+        QString Text;
+        QString Hint;
+        QRect Place;
+    };
+    const Case cases[] = {
+        {"AddButton",
+         u"Fájlok hozzáadása..."_qs,
+         u"Átalakítandó fájlok kiválasztása"_qs,
+         {14, 4, 139, 25}},
+        {"Button3",
+         u"Fájl törlése a listáról"_qs,
+         u"A kiválasztott fájl leszedése a listáról"_qs,
+         {174, 4, 141, 25}},
+        {"Button4", u"Lista törlése"_qs, {}, {340, 4, 97, 25}},
+        {"Button1", u"Névjegy..."_qs, {}, {557, 4, 81, 25}},
+        {"Box", {}, {}, {5, 33, 691, 255}},
+        {"Group1", u"Cél adatbázis"_qs, {}, {7, 290, 208, 128}},
+        {"Group2", {}, {}, {236, 291, 161, 58}},
+        {"ConvertButton",
+         u">> Átalakít >>"_qs,
+         u"Az átalakított fájlok a program könyvtárába kerülnek"_qs,
+         {541, 299, 121, 33}},
+        {"Button6", u"Megszakít"_qs, {}, {561, 353, 82, 24}},
+        {"Numero", u"0"_qs, {}, {424, 308, 87, 15}},
+        {"Label1", u"A Placidus fájlok egy adatbázisba kerülnek!"_qs, {}, {235, 360, 242, 15}},
+        {"Label2", u"*   Ellenőrizze kézzel a nyári időszámítást!"_qs, {}, {235, 380, 234, 15}},
+        {"Label3", u"** Ellenőrizze kézzel a helyet!"_qs, {}, {235, 400, 166, 15}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        auto* widget = form.findChild<QWidget*>(QLatin1String(c.Name));
+        ASSERT_NE(widget, nullptr);
+        EXPECT_EQ(widget->geometry(), c.Place);
+        EXPECT_EQ(widget->toolTip(), c.Hint);
+        QString text;
+        if (auto* button = qobject_cast<QAbstractButton*>(widget)) text = button->text();
+        if (auto* label = qobject_cast<QLabel*>(widget)) text = label->text();
+        if (auto* group = qobject_cast<QGroupBox*>(widget)) text = group->title();
+        EXPECT_EQ(text, c.Text);
+    }
+    EXPECT_EQ(form.windowTitle(), u"Tervalo 1.5"_qs);
+    EXPECT_EQ(form.size(), QSize(700, 422));
+    EXPECT_EQ(form.minimumSize(), form.maximumSize());
+    EXPECT_FALSE(form.windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_EQ(form.windowIcon().pixmap(32, 32).size(), QSize(32, 32));
+    EXPECT_EQ(form.font().pixelSize(), 12);
+    EXPECT_TRUE(form.ConvertButton->font().bold());
+    EXPECT_EQ(form.ConvertButton->font().pixelSize(), 13);
+    EXPECT_TRUE(form.Button6->font().italic());
+    EXPECT_TRUE(form.Numero->font().bold());
+    EXPECT_TRUE(form.Label2->font().italic());
+    EXPECT_EQ(form.Label3->palette().color(QPalette::WindowText), QColor(153, 41, 38));
+
+    const QStringList targets = {
+        u"AAF (MegaStar, AstroSys)"_qs, u"QCK (Solar Fire, Janus, Kepler)"_qs,
+        u"NUM (Numerology)"_qs,         u"CSV (Excel)"_qs,
+        u"HOR (Morinus, Valens)*"_qs,   u"SZK (Regiomontanus)**"_qs};
+    const QStringList modes = {u"Külön-külön átalakítás"_qs, u"Az összeset egybe"_qs};
+    ASSERT_EQ(form.Group1->ItemCount(), targets.size());
+    for (int i = 0; i < targets.size(); ++i)
+        EXPECT_EQ(form.Group1->Item(i)->text(), targets[i]);
+    ASSERT_EQ(form.Group2->ItemCount(), modes.size());
+    for (int i = 0; i < modes.size(); ++i)
+        EXPECT_EQ(form.Group2->Item(i)->text(), modes[i]);
+    EXPECT_EQ(form.Group1->ItemIndex(), 0);
+    EXPECT_EQ(form.Group2->ItemIndex(), 0);
+    EXPECT_EQ(form.SL1.size(), 281u);
+    EXPECT_EQ(form.SL1.front(), "Afghanistan=AFG");
+}
+
+TEST(Unit1Test, TabOrderFollowsTheControlsLeftToRight) {
+    TForm1 form;
+    const std::vector<QWidget*> order = {form.AddButton, form.Button3,       form.Button4,
+                                         form.Button1,   form.Box,           form.Group1,
+                                         form.Group2,    form.ConvertButton, form.Button6};
+    for (std::size_t i = 0; i + 1 < order.size(); ++i) {
+        // Radio groups hand the focus to their items; step over them.
+        QWidget* next = order[i]->nextInFocusChain();
+        while (next != nullptr && next != order[i + 1] &&
+               order[i + 1]->isAncestorOf(next) == false &&
+               (order[i]->isAncestorOf(next) || qobject_cast<QRadioButton*>(next) != nullptr))
+            next = next->nextInFocusChain();
+        EXPECT_TRUE(next == order[i + 1] || order[i + 1]->isAncestorOf(next))
+            << order[i]->objectName().toStdString() << " then "
+            << (next ? next->objectName().toStdString() : "none");
+    }
+}
+
+TEST(Unit1Test, OpenDialogIsConfiguredForSeveralExistingChartFiles) {
+    TForm1 form;
+    QFileDialog* dialog = form.OpenDialog1;
+    EXPECT_EQ(dialog->windowTitle(), u"Fájl hozzáadása"_qs);
+    EXPECT_EQ(dialog->fileMode(), QFileDialog::ExistingFiles);
+    EXPECT_EQ(dialog->defaultSuffix(), u"AAF"_qs);
+    EXPECT_TRUE(dialog->testOption(QFileDialog::DontUseNativeDialog));
+    const QStringList shown = {u"Asztro adat tipusok (aaf, qck, hor)"_qs, u"AAF fájlok (AAF)"_qs,
+                               u"QCK fájlok (Solar Fire, QCK)"_qs, u"Placidus fájlok (HOR)"_qs,
+                               u"Minden fájl (*.*)"_qs};
+    const QStringList filters = dialog->nameFilters();
+    ASSERT_EQ(filters.size(), shown.size());
+    for (int i = 0; i < shown.size(); ++i)
+        EXPECT_TRUE(filters[i].startsWith(shown[i] + u" ("_qs));
+    EXPECT_TRUE(filters[0].contains(u"*.aaf"_qs) && filters[0].contains(u"*.QCK"_qs));
+}
+
+TEST(Unit1Test, AddButtonAddsWhatTheDialogChoseAndNothingWhenCancelled) {
+    TempDir folder;
+    WriteFile(folder.File("b.aaf"), AafCharts(1));
+    WriteFile(folder.File("A.QCK"), "x");
+    TForm1 form;
+    form.OpenDialog1->setDirectory(QString::fromStdString(folder.Path().string()));
+
+    AnswerNextDialog([](QDialog* dialog) { dialog->reject(); });
+    form.AddButtonClick();
+    EXPECT_TRUE(form.Rows().empty());
+
+    QString filterAtOpen;
+    AnswerNextDialog([&](QDialog* dialog) {
+        auto* files = qobject_cast<QFileDialog*>(dialog);
+        ASSERT_NE(files, nullptr);
+        filterAtOpen = files->selectedNameFilter();
+        auto* name = files->findChild<QLineEdit*>(u"fileNameEdit"_qs);
+        ASSERT_NE(name, nullptr);
+        name->setText(u"\"b.aaf\" \"A.QCK\""_qs);
+        static_cast<QDialog*>(files)->accept();  // QFileDialog::accept is protected
+    });
+    form.AddButtonClick();
+    EXPECT_TRUE(filterAtOpen.startsWith(u"Asztro adat tipusok"_qs));
+    EXPECT_EQ(form.Rows(), (std::vector<std::string>{folder.File("A.QCK"), folder.File("b.aaf")}));
+}
+
+TEST(Unit1Test, AddingKeepsEachPathOnceInOrderWithoutRegardToCase) {
+    struct Case {
+        const char* Name;
+        std::vector<std::vector<std::string>> Additions;  // one per use of the dialog
+        std::vector<std::string> Expected;
+    };
+    const bool preserve = tervalo::NativePathCase() == tervalo::PathCase::Preserve;
+    const Case cases[] = {
+        {"the same file twice", {{"/d/x.aaf"}, {"/d/x.aaf"}}, {"/d/x.aaf"}},
+        {"sorted without regard to case",
+         {{"/d/c.aaf", "/d/B.qck"}, {"/d/a.hor"}},
+         {"/d/a.hor", "/d/B.qck", "/d/c.aaf"}},
+        {"case variants",
+         {{"/d/X.AAF"}, {"/d/x.aaf", "/d/X.AAF"}},
+         preserve ? std::vector<std::string>{"/d/X.AAF", "/d/x.aaf"}
+                  : std::vector<std::string>{"/d/x.aaf"}},
+        {"accented names",
+         {{"/d/Ödön.aaf"}, {"/d/ödön.aaf"}},
+         preserve ? std::vector<std::string>{"/d/Ödön.aaf", "/d/ödön.aaf"}
+                  : std::vector<std::string>{"/d/ödön.aaf"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TForm1 form;
+        for (const auto& addition : c.Additions) {
+            form.ChooseFiles = [&] { return Paths(addition); };
+            form.AddButtonClick();
+        }
+        EXPECT_EQ(form.Rows(), c.Expected);
+        EXPECT_EQ(BoxTexts(form), c.Expected);
+    }
+}
+
+TEST(Unit1Test, DeletingSelectsTheRowThatMovedUpOrTheNewLastRow) {
+    enum class How { Button, DeleteKey, ShiftDelete, OtherKey };
+    struct Case {
+        const char* Name;
+        int Rows;
+        int Selected;  // -1: none
+        How Trigger;
+        std::vector<std::string> Remaining;
+        int SelectedAfter;
+    };
+    const Case cases[] = {
+        {"middle row by button", 3, 1, How::Button, {"/a", "/c"}, 1},
+        {"last row by Delete", 3, 2, How::DeleteKey, {"/a", "/b"}, 1},
+        {"only row", 1, 0, How::DeleteKey, {}, -1},
+        {"Shift+Delete deletes too", 2, 0, How::ShiftDelete, {"/b"}, 0},
+        {"nothing selected", 2, -1, How::DeleteKey, {"/a", "/b"}, -1},
+        {"nothing selected, button", 2, -1, How::Button, {"/a", "/b"}, -1},
+        {"another key", 2, 0, How::OtherKey, {"/a", "/b"}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TForm1 form;
+        const std::vector<std::string> all = {"/a", "/b", "/c"};
+        form.AddFiles(Paths({all.begin(), all.begin() + c.Rows}));
+        if (c.Selected >= 0) form.Box->setCurrentRow(c.Selected);
+        switch (c.Trigger) {
+            case How::Button:
+                form.Button3->click();
+                break;
+            case How::DeleteKey:
+            case How::ShiftDelete:
+            case How::OtherKey: {
+                QKeyEvent key(QEvent::KeyPress,
+                              c.Trigger == How::OtherKey ? Qt::Key_Backspace : Qt::Key_Delete,
+                              c.Trigger == How::ShiftDelete ? Qt::ShiftModifier : Qt::NoModifier);
+                QApplication::sendEvent(form.Box, &key);
+                break;
+            }
+        }
+        EXPECT_EQ(form.Rows(), c.Remaining);
+        EXPECT_EQ(BoxTexts(form), c.Remaining);
+        const auto selected = form.Box->selectedItems();
+        EXPECT_EQ(selected.isEmpty() ? -1 : form.Box->row(selected.front()), c.SelectedAfter);
+    }
+}
+
+TEST(Unit1Test, ClearingTheListAsksFirst) {
+    struct Case {
+        QString Answer;  // empty: the box is closed without a button
+        bool Emptied;
+    };
+    const Case cases[] = {{u"&Nem"_qs, false}, {{}, false}, {u"&Igen"_qs, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Answer.toStdString());
+        TForm1 form;
+        form.AddFiles({u"/a.aaf"_qs, u"/b.aaf"_qs});
+        SeenBox seen;
+        AnswerNextBox(c.Answer, &seen);
+        form.Button4->click();
+        ASSERT_TRUE(seen.Seen);
+        EXPECT_EQ(seen.Caption, u"Figyelmeztetés"_qs);
+        EXPECT_EQ(seen.Text, u"Törli a listát?"_qs);
+        EXPECT_EQ(seen.Icon, QMessageBox::Warning);
+        EXPECT_EQ(seen.Buttons, (QStringList{u"&Igen"_qs, u"&Nem"_qs}));
+        EXPECT_EQ(form.Rows().size(), c.Emptied ? 0u : 2u);
+        EXPECT_EQ(form.Box->count(), c.Emptied ? 0 : 2);
+    }
+}
+
+TEST(Unit1Test, RunEffectsReachTheirControlsAndBoxes) {
+    TForm1 form;
+    TForm1Effects effects(form);
+    const std::pair<tervalo::RunControl, const char*> controls[] = {
+        {tervalo::RunControl::Button1, "Button1"},
+        {tervalo::RunControl::AddButton, "AddButton"},
+        {tervalo::RunControl::Button3, "Button3"},
+        {tervalo::RunControl::Button4, "Button4"},
+        {tervalo::RunControl::ConvertButton, "ConvertButton"},
+        {tervalo::RunControl::Group1, "Group1"},
+        {tervalo::RunControl::Group2, "Group2"},
+        {tervalo::RunControl::Box, "Box"},
+    };
+    for (const auto& [control, name] : controls) {
+        SCOPED_TRACE(name);
+        effects.SetControlEnabled(control, false);
+        for (const auto& [other, otherName] : controls)
+            EXPECT_EQ(form.findChild<QWidget*>(QLatin1String(otherName))->isEnabled(),
+                      other != control);
+        EXPECT_TRUE(form.Button6->isEnabled());
+        effects.SetControlEnabled(control, true);
+    }
+
+    form.AddFiles({u"/a.aaf"_qs, u"/b.aaf"_qs});
+    effects.SelectEntry(1);
+    EXPECT_EQ(form.Box->selectedItems().value(0), form.Box->item(1));
+    effects.SelectEntry(-1);
+    EXPECT_TRUE(form.Box->selectedItems().isEmpty());
+
+    const struct {
+        tervalo::MessageKind Kind;
+        QString Caption;
+        QMessageBox::Icon Icon;
+    } kinds[] = {{tervalo::MessageKind::Information, u"Információ"_qs, QMessageBox::Information},
+                 {tervalo::MessageKind::Warning, u"Figyelmeztetés"_qs, QMessageBox::Warning}};
+    for (const auto& kind : kinds) {
+        SeenBox seen;
+        AnswerNextBox(u"OK"_qs, &seen);
+        effects.ShowMessage(kind.Kind, "Az átalakítás részben sikerült!\nKihagyott fájl: /x.qck");
+        EXPECT_EQ(seen.Caption, kind.Caption);
+        EXPECT_EQ(seen.Icon, kind.Icon);
+        EXPECT_EQ(seen.Text, u"Az átalakítás részben sikerült!\nKihagyott fájl: /x.qck"_qs);
+        EXPECT_EQ(seen.Buttons, QStringList{u"OK"_qs});
+    }
+
+    TForm1Progress progress(form);
+    progress.ShowCount(1234567);
+    EXPECT_EQ(form.Numero->text(), u"1234567"_qs);
+}
+
+TEST(Unit1Test, RunDisablesExactlyTheEightControlsAndBringsThemBack) {
+    RunFixture fixture;
+    TForm1& form = fixture.Form;
+    fixture.Input("family.aaf", AafCharts(25));
+    std::vector<bool> enabledDuringMessage;
+    int selectedDuringMessage = -2;
+    QString counterDuringMessage;
+    SeenBox seen;
+    AnswerNextBox(u"OK"_qs, &seen, [&] {
+        const std::vector<QWidget*> widgets = {form.Button1, form.AddButton,     form.Button3,
+                                               form.Button4, form.ConvertButton, form.Group1,
+                                               form.Group2,  form.Box,           form.Button6};
+        for (QWidget* widget : widgets)
+            enabledDuringMessage.push_back(widget->isEnabled());
+        selectedDuringMessage = form.Box->currentRow();
+        counterDuringMessage = form.Numero->text();
+    });
+    form.ConvertButton->click();
+
+    EXPECT_EQ(seen.Text, u"Az átalakítás sikerült!"_qs);
+    EXPECT_EQ(seen.Caption, u"Információ"_qs);
+    EXPECT_EQ(enabledDuringMessage,
+              (std::vector<bool>{false, false, false, false, false, false, false, false, true}));
+    EXPECT_EQ(selectedDuringMessage, 0);
+    EXPECT_EQ(counterDuringMessage, u"25"_qs);
+    for (tervalo::RunControl control : tervalo::kRunControls)
+        EXPECT_TRUE(form.ControlOf(control)->isEnabled());
+    EXPECT_TRUE(form.Box->selectedItems().isEmpty());
+    EXPECT_EQ(form.Numero->text(), u"25"_qs);
+    EXPECT_EQ(fixture.Outputs(), std::vector<std::string>{"family.aaf"});
+    const std::string written = ReadFile(fixture.Folder.Path() / "bin" / "family.aaf");
+    std::size_t charts = 0;
+    for (std::size_t at = written.find("#A93:"); at != std::string::npos;
+         at = written.find("#A93:", at + 1))
+        ++charts;
+    EXPECT_EQ(charts, 25u);
+    EXPECT_EQ(written.rfind(AafCharts(1).substr(0, 20), 0), 0u);
+}
+
+TEST(Unit1Test, EmptyListConvertsNothingAndShowsNothing) {
+    RunFixture fixture;
+    fixture.Form.ConvertButton->click();  // a box would wait forever here
+    EXPECT_TRUE(fixture.Outputs().empty());
+    EXPECT_EQ(fixture.Form.LastReport().Ending, tervalo::RunEnding::NotStarted);
+}
+
+TEST(Unit1Test, AbortClickedDuringARunStopsItAndAnEarlierClickDoesNot) {
+    RunFixture fixture;
+    TForm1& form = fixture.Form;
+    fixture.Input("big.aaf", AafCharts(2000));
+
+    // Pressed outside a run: the next run is not affected.
+    form.Button6->click();
+    SeenBox completed;
+    AnswerNextBox(u"OK"_qs, &completed);
+    form.ConvertButton->click();
+    EXPECT_EQ(completed.Text, u"Az átalakítás sikerült!"_qs);
+    EXPECT_EQ(form.Numero->text(), u"2000"_qs);
+    std::filesystem::remove(fixture.Folder.Path() / "bin" / "big.aaf");
+
+    // Pressed at the first pass of the event pump: the run stops after that chart.
+    QTimer::singleShot(0, form.Button6, &QPushButton::click);
+    SeenBox aborted;
+    AnswerNextBox(u"OK"_qs, &aborted);
+    form.ConvertButton->click();
+    EXPECT_EQ(aborted.Text, u"Átalakítás megszakítva!"_qs);
+    EXPECT_EQ(aborted.Caption, u"Figyelmeztetés"_qs);
+    EXPECT_EQ(form.LastReport().Ending, tervalo::RunEnding::Aborted);
+    EXPECT_EQ(form.Numero->text(), u"0"_qs);
+    EXPECT_TRUE(fixture.Outputs().empty());
+    EXPECT_TRUE(form.ConvertButton->isEnabled());
+}
+
+TEST(Unit1Test, CloseDuringARunAbortsItAndClosesAfterTheMessage) {
+    RunFixture fixture;
+    TForm1& form = fixture.Form;
+    fixture.Input("big.aaf", AafCharts(2000));
+    QTimer::singleShot(0, &form, &QWidget::close);
+    bool aliveDuringMessage = false;
+    bool visibleDuringMessage = false;
+    SeenBox seen;
+    AnswerNextBox(u"OK"_qs, &seen, [&] {
+        aliveDuringMessage = form.DatabasesAlive();
+        visibleDuringMessage = form.isVisible();
+    });
+    form.ConvertButton->click();
+    EXPECT_EQ(seen.Text, u"Átalakítás megszakítva!"_qs);
+    EXPECT_TRUE(aliveDuringMessage);
+    EXPECT_TRUE(visibleDuringMessage);
+    Settle();
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_FALSE(form.DatabasesAlive());
+    EXPECT_TRUE(fixture.Outputs().empty());
+}
+
+TEST(Unit1Test, AboutButtonShowsTheAboutBoxModally) {
+    TForm1 form;
+    TAboutBox about(&form);
+    form.AboutBox = &about;
+    bool shownModally = false;
+    AnswerNextDialog([&](QDialog* dialog) {
+        shownModally = dialog == &about;
+        about.OKButton->click();
+    });
+    form.Button1->click();
+    EXPECT_TRUE(shownModally);
+    EXPECT_EQ(about.result(), 1);
+    EXPECT_FALSE(about.isVisible());
+}
+
+}  // namespace
+}  // namespace tervalo::test
