@@ -9,6 +9,8 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPalette>
+#include <QStyle>
+#include <QStyleOptionGroupBox>
 
 #include "aaf/AafDatabase.h"
 #include "aaf/CountryCodeTable.h"
@@ -101,21 +103,36 @@ QRadioButton* TRadioGroup::Item(int index) const {
 void TRadioGroup::resizeEvent(QResizeEvent* event) {
     QGroupBox::resizeEvent(event);
     if (Items.empty()) return;
-    const int top = title().isEmpty() ? 4 : 16;
-    const int step = (height() - top - 4) / ItemCount();
+    QStyleOptionGroupBox option;
+    initStyleOption(&option);
+    const QRect contents =
+        style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxContents, this);
+    const int step = contents.height() / ItemCount();
     constexpr int kItemHeight = 17;
     for (int i = 0; i < ItemCount(); ++i) {
         Items[static_cast<std::size_t>(i)]->setGeometry(
-            8, top + i * step + (step - kItemHeight) / 2, width() - 16, kItemHeight);
+            contents.left() + 6, contents.top() + i * step + (step - kItemHeight) / 2,
+            contents.width() - 12, kItemHeight);
     }
 }
 
 void TForm1Progress::ShowCount(std::int32_t count) {
-    Form.Numero->setText(QString::number(count));
+    Count = count;
+    CountPending = true;
 }
 
 void TForm1Progress::ProcessEvents() {
+    const auto now = std::chrono::steady_clock::now();
+    if (now - LastPump < kPumpInterval) return;
+    LastPump = now;
+    Flush();
     QCoreApplication::processEvents();
+}
+
+void TForm1Progress::Flush() {
+    if (!CountPending) return;
+    CountPending = false;
+    Form.Numero->setText(QString::number(Count));
 }
 
 void TForm1Effects::SetControlEnabled(tervalo::RunControl control, bool enabled) {
@@ -132,6 +149,7 @@ void TForm1Effects::SelectEntry(int index) {
 }
 
 void TForm1Effects::ShowMessage(tervalo::MessageKind kind, const std::string& text) {
+    if (Progress != nullptr) Progress->Flush();
     AskWithButtons(&Form, kind, QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
                    {QStringLiteral("OK")});
 }
@@ -349,7 +367,7 @@ void TForm1::ConvertButtonClick() {
     request.ModeIndex = Group2->ItemIndex();
     request.ExecutablePath = QFile::encodeName(ExecutablePath).toStdString();
     TForm1Progress progress(*this);
-    TForm1Effects effects(*this);
+    TForm1Effects effects(*this, &progress);
     tervalo::RunDatabases databases{*OutputAaf, *OutputQck, *InputAaf, *InputQck};
 
     // A close asked for while the run pumps events waits for the run to return.
@@ -359,6 +377,7 @@ void TForm1::ConvertButtonClick() {
         ~RunningFlag() { Flag = false; }
     } running(Running);
     Report = tervalo::ConversionRun(request, AbortRequested, progress, effects, databases);
+    progress.Flush();
     if (CloseAfterRun) QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
 }
 

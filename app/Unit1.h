@@ -2,6 +2,8 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -52,27 +54,38 @@ private:
 
 class TForm1;
 
-// The counter and the event pump, as the run sees them.
+// The counter and the event pump, as the run sees them. Both are paced: a repaint of the
+// counter costs more than converting a chart, so the count is drawn and pending events run at
+// most every kPumpInterval, which still lets the counter move and an abort click through.
 class TForm1Progress final : public tervalo::ProgressSink {
 public:
+    static constexpr std::chrono::milliseconds kPumpInterval{40};
+
     explicit TForm1Progress(TForm1& form) : Form(form) {}
-    void ShowCount(std::int32_t count) override;
+    void ShowCount(std::int32_t count) override;  // drawn at the next pump or Flush
     void ProcessEvents() override;
+    void Flush();  // puts the last count into Numero now
 
 private:
     TForm1& Form;
+    std::int32_t Count = 0;
+    bool CountPending = false;
+    std::chrono::steady_clock::time_point LastPump{};  // long ago: the first call pumps
 };
 
 // The controls, the list selection and the message boxes, as the run sees them.
 class TForm1Effects final : public tervalo::RunEffects {
 public:
-    explicit TForm1Effects(TForm1& form) : Form(form) {}
+    // The closing message shows the run's last count: `progress` is flushed before it.
+    explicit TForm1Effects(TForm1& form, TForm1Progress* progress = nullptr)
+        : Form(form), Progress(progress) {}
     void SetControlEnabled(tervalo::RunControl control, bool enabled) override;
     void SelectEntry(int index) override;
     void ShowMessage(tervalo::MessageKind kind, const std::string& text) override;
 
 private:
     TForm1& Form;
+    TForm1Progress* Progress;
 };
 
 class TForm1 : public QWidget {

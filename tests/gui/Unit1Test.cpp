@@ -1,6 +1,7 @@
 // Tests of the main window: its controls, the file list handlers and runs driven through it.
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <QApplication>
@@ -350,9 +351,24 @@ TEST(Unit1Test, RunEffectsReachTheirControlsAndBoxes) {
         EXPECT_EQ(seen.Buttons, QStringList{u"OK"_qs});
     }
 
+    // The count is drawn when events are let through, at most every pump interval, and
+    // always when flushed; the latest count wins.
     TForm1Progress progress(form);
     progress.ShowCount(1234567);
+    progress.ProcessEvents();
     EXPECT_EQ(form.Numero->text(), u"1234567"_qs);
+    bool pumped = false;
+    QTimer::singleShot(0, &form, [&] { pumped = true; });
+    progress.ShowCount(7);
+    progress.ShowCount(8);
+    progress.ProcessEvents();  // within the interval: neither drawn nor pumped
+    EXPECT_EQ(form.Numero->text(), u"1234567"_qs);
+    EXPECT_FALSE(pumped);
+    progress.Flush();
+    EXPECT_EQ(form.Numero->text(), u"8"_qs);
+    std::this_thread::sleep_for(TForm1Progress::kPumpInterval);
+    progress.ProcessEvents();
+    EXPECT_TRUE(pumped);
 }
 
 TEST(Unit1Test, RunDisablesExactlyTheEightControlsAndBringsThemBack) {
