@@ -21,9 +21,6 @@ constexpr std::size_t kFormatRecordSize = 6144;
 constexpr std::int64_t kAafAppendReserve = 8192;
 constexpr std::size_t kNoCursor = static_cast<std::size_t>(-1);
 
-// Why a load failed, for the run's report; LoadFromFile itself answers true or false.
-enum class LoadFailure { None, NoPath, NotOpened, NoMemory, TooLarge, ShortOrTiny, NoRecord };
-
 // Paths of per-chart files that a HOR or SZK writer could not write.
 using WriteFailures = std::vector<std::string>;
 
@@ -82,6 +79,11 @@ public:
                                                      31, 31, 30, 31, 30, 31};
 
 private:
+    // Writes one line per record, formed by appendLine, in large blocks; false when the file
+    // can't be created or a write falls short (what was written stays).
+    using LineFormatter = void (*)(const AafDatabase& chart, std::string& out);
+    bool SaveRecordLines(const std::string& path, LineFormatter appendLine);
+
     TextBuffer Buffer;
     std::size_t CursorOffset = kNoCursor;
     LoadFailure LoadError = LoadFailure::None;

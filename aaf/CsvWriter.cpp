@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <limits>
 #include <string_view>
 #include <system_error>
@@ -13,11 +12,6 @@ namespace tervalo {
 
 namespace {
 
-// Lines are gathered into blocks of this size and each block is written with one call, so that
-// writing costs less than forming the lines.
-constexpr std::size_t kBlockSize = 256 * 1024;
-// The longest line: four texts quoted with every byte doubled, the gender quoted, the numbers.
-constexpr std::size_t kLongestLine = 4 * (2 * kMaxTextLength + 2) + 256;
 // A spreadsheet would split or merge fields at these bytes unless the field is quoted.
 constexpr std::string_view kNeedsQuotes = ",\"\r\n";
 // Real numbers carry eight significant digits, in the form of printf's %.8g.
@@ -148,12 +142,6 @@ void AppendCsvLine(const AafDatabase& chart, std::string& out) {
     out.append("\r\n");
 }
 
-bool WriteBlock(std::FILE* file, std::string& block) {
-    const bool written = std::fwrite(block.data(), 1, block.size(), file) == block.size();
-    block.clear();
-    return written;
-}
-
 }  // namespace
 
 std::string* AafDatabase::FormatCsvLine(std::string* out) {
@@ -164,26 +152,7 @@ std::string* AafDatabase::FormatCsvLine(std::string* out) {
 }
 
 bool AafDatabase::SaveCsvFile(const std::string& path) {
-    if (!HasCurrentRecord() || path.empty()) return false;
-    FirstRecord();
-    if (!HasCurrentRecord()) return false;
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) return false;
-    // The blocks are large already; a stdio buffer would only copy them once more.
-    std::setvbuf(file, nullptr, _IONBF, 0);
-
-    std::string block;
-    block.reserve(kBlockSize + kLongestLine);
-    bool written = true;
-    do {
-        ParseRecord();
-        AppendCsvLine(*this, block);
-        if (block.size() >= kBlockSize) written = WriteBlock(file, block);
-    } while (written && NextRecord());
-    if (written) written = WriteBlock(file, block);
-    // Whatever was written before a failure stays in the file.
-    const bool closed = std::fclose(file) == 0;
-    return written && closed;
+    return SaveRecordLines(path, AppendCsvLine);
 }
 
 }  // namespace tervalo

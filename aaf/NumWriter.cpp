@@ -3,18 +3,12 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cstdio>
 #include <string_view>
 
 namespace tervalo {
 
 namespace {
 
-// Lines are gathered into blocks of this size and each block is written with one call, so that
-// writing costs less than forming the lines.
-constexpr std::size_t kBlockSize = 256 * 1024;
-// The longest line: the date, two full names, the two letters and full notes.
-constexpr std::size_t kLongestLine = 2 * kTextFieldSize + kNotesFieldSize + 64;
 // Numerology programs read a vertical tab as the line break inside the notes field.
 constexpr char kNotesLineBreak = '\v';
 
@@ -92,12 +86,6 @@ void AppendNumLine(const AafDatabase& chart, std::string& out) {
     out.append("\r\n");
 }
 
-bool WriteBlock(std::FILE* file, std::string& block) {
-    const bool written = std::fwrite(block.data(), 1, block.size(), file) == block.size();
-    block.clear();
-    return written;
-}
-
 }  // namespace
 
 std::string* AafDatabase::FormatNumLine(std::string* out) {
@@ -108,26 +96,7 @@ std::string* AafDatabase::FormatNumLine(std::string* out) {
 }
 
 bool AafDatabase::SaveNumFile(const std::string& path) {
-    if (!HasCurrentRecord() || path.empty()) return false;
-    FirstRecord();
-    if (!HasCurrentRecord()) return false;
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) return false;
-    // The blocks are large already; a stdio buffer would only copy them once more.
-    std::setvbuf(file, nullptr, _IONBF, 0);
-
-    std::string block;
-    block.reserve(kBlockSize + kLongestLine);
-    bool written = true;
-    do {
-        ParseRecord();
-        AppendNumLine(*this, block);
-        if (block.size() >= kBlockSize) written = WriteBlock(file, block);
-    } while (written && NextRecord());
-    if (written) written = WriteBlock(file, block);
-    // Whatever was written before a failure stays in the file.
-    const bool closed = std::fclose(file) == 0;
-    return written && closed;
+    return SaveRecordLines(path, AppendNumLine);
 }
 
 }  // namespace tervalo
