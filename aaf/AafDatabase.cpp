@@ -277,7 +277,9 @@ long double ClampForWriting(double value) {
                       static_cast<long double>(kLargestWritten));
 }
 
-std::int64_t Truncate(long double value) { return TruncateExtended(value); }
+std::int64_t Truncate(long double value) {
+    return TruncateExtended(value);
+}
 
 // Whole units and minutes of a non-negative value, rounded to the half second; 60 minutes carry
 // into the units (12:60 becomes 13:00).
@@ -508,27 +510,9 @@ void AafDatabase::ClearRecord() {
 }
 
 bool AafDatabase::LoadFromFile(const std::string& path) {
-    if (path.empty()) {
-        LoadError = LoadFailure::NoPath;
-        return false;
-    }
-    switch (Buffer.LoadFile(path)) {
-        case TextBuffer::LoadResult::NotOpened:
-            LoadError = LoadFailure::NotOpened;
-            return false;
-        case TextBuffer::LoadResult::NoMemory:
-            LoadError = LoadFailure::NoMemory;
-            return false;
-        case TextBuffer::LoadResult::TooLarge:
-            LoadError = LoadFailure::TooLarge;
-            return false;
-        case TextBuffer::LoadResult::ShortOrTiny:
-            CursorOffset = kNoCursor;
-            LoadError = LoadFailure::ShortOrTiny;
-            return false;
-        case TextBuffer::LoadResult::Loaded:
-            break;
-    }
+    LoadError = path.empty() ? LoadFailure::NoPath : Buffer.LoadFile(path);
+    if (LoadError == LoadFailure::ShortOrTiny) CursorOffset = kNoCursor;  // the text is emptied
+    if (LoadError != LoadFailure::None) return false;
     CursorOffset = kNoCursor;
     const std::string_view text = Buffer.View();
     if (!text.empty() && text.back() == '\n') {

@@ -59,24 +59,24 @@ void TextBuffer::Truncate(std::size_t length) {
     }
 }
 
-TextBuffer::LoadResult TextBuffer::LoadFile(const std::string& path) {
+LoadFailure TextBuffer::LoadFile(const std::string& path) {
     Conversion = {};
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-    if (!file) return LoadResult::NotOpened;
-    if (std::fseek(file.get(), 0, SEEK_END) != 0) return LoadResult::NotOpened;
+    if (!file) return LoadFailure::NotOpened;
+    if (std::fseek(file.get(), 0, SEEK_END) != 0) return LoadFailure::NotOpened;
     const long size = std::ftell(file.get());  // a folder opens but has no size
-    if (size < 0 || std::fseek(file.get(), 0, SEEK_SET) != 0) return LoadResult::NotOpened;
+    if (size < 0 || std::fseek(file.get(), 0, SEEK_SET) != 0) return LoadFailure::NotOpened;
     // The capacity is a 32-bit count, so a file it can't hold with its growth room is refused
     // rather than truncated. Checked before the sum: a folder reports the largest size.
-    if (size > kMaxCapacity - kGrowthRoom) return LoadResult::TooLarge;
+    if (size > kMaxCapacity - kGrowthRoom) return LoadFailure::TooLarge;
     const std::int64_t capacity = GrownCapacity(size);
-    if (capacity > kMaxCapacity) return LoadResult::TooLarge;
-    if (!Reallocate(capacity)) return LoadResult::NoMemory;
+    if (capacity > kMaxCapacity) return LoadFailure::TooLarge;
+    if (!Reallocate(capacity)) return LoadFailure::NoMemory;
     const auto wanted = static_cast<std::size_t>(size);
     const std::size_t read = std::fread(Bytes, 1, wanted, file.get());
     if (read < wanted || size < 16) {
         Clear();
-        return LoadResult::ShortOrTiny;
+        return LoadFailure::ShortOrTiny;
     }
     Bytes[read] = '\0';
     // A NUL inside the file ends the text, as it ends every text of the record.
@@ -90,7 +90,7 @@ TextBuffer::LoadResult TextBuffer::LoadFile(const std::string& path) {
         if (std::fseek(file.get(), 0, SEEK_SET) != 0 ||
             std::fread(Bytes, 1, wanted, file.get()) < wanted) {
             Clear();
-            return LoadResult::ShortOrTiny;
+            return LoadFailure::ShortOrTiny;
         }
         Bytes[Used] = '\0';
     }
@@ -99,11 +99,11 @@ TextBuffer::LoadResult TextBuffer::LoadFile(const std::string& path) {
         Bytes[Used] = '\0';
         if (Used < 16) {
             Clear();
-            return LoadResult::ShortOrTiny;
+            return LoadFailure::ShortOrTiny;
         }
         Reallocate(GrownCapacity(static_cast<std::int64_t>(Used)));  // a failed shrink is harmless
     }
-    return LoadResult::Loaded;
+    return LoadFailure::None;
 }
 
 void TextBuffer::CutTrailingEmptyLines() {

@@ -18,6 +18,9 @@ constexpr std::int64_t GrownCapacity(std::int64_t contentBytes) {
     return (contentBytes + kGrowthRoom) & ~std::int64_t{4095};
 }
 
+// Why a load failed; the databases' LoadFromFile itself answers true or false.
+enum class LoadFailure { None, NoPath, NotOpened, NoMemory, TooLarge, ShortOrTiny, NoRecord };
+
 // Owns the bytes of a database text. Length is kept, never measured again, so that appending
 // stays linear; the byte at Length is always NUL.
 class TextBuffer {
@@ -41,8 +44,8 @@ public:
     void Truncate(std::size_t length);
 
     // Reads a whole file with the load rule: capacity from the file's size on every load.
-    enum class LoadResult { Loaded, NotOpened, NoMemory, TooLarge, ShortOrTiny };
-    LoadResult LoadFile(const std::string& path);
+    // ShortOrTiny leaves the text empty; the other failures leave it as it was.
+    LoadFailure LoadFile(const std::string& path);
     // What the last load did to a UTF-8 text.
     const Utf8Conversion& LastConversion() const { return Conversion; }
     // Cuts trailing empty lines until the text ends in one CR LF.

@@ -219,27 +219,9 @@ void QckDatabase::ClearRecord() {
 }
 
 bool QckDatabase::LoadFromFile(const std::string& path) {
-    if (path.empty()) {
-        LoadError = LoadFailure::NoPath;
-        return false;
-    }
-    switch (Buffer.LoadFile(path)) {
-        case TextBuffer::LoadResult::Loaded:
-            break;
-        case TextBuffer::LoadResult::NotOpened:
-            LoadError = LoadFailure::NotOpened;
-            return false;
-        case TextBuffer::LoadResult::NoMemory:
-            LoadError = LoadFailure::NoMemory;
-            return false;
-        case TextBuffer::LoadResult::TooLarge:
-            LoadError = LoadFailure::TooLarge;
-            return false;
-        case TextBuffer::LoadResult::ShortOrTiny:
-            CursorOffset = kNoCursor;
-            LoadError = LoadFailure::ShortOrTiny;
-            return false;
-    }
+    LoadError = path.empty() ? LoadFailure::NoPath : Buffer.LoadFile(path);
+    if (LoadError == LoadFailure::ShortOrTiny) CursorOffset = kNoCursor;  // the text is emptied
+    if (LoadError != LoadFailure::None) return false;
     const std::size_t length = Buffer.Length();
     if (length > 0 && Buffer.Data()[length - 1] == '\n') Buffer.CutTrailingEmptyLines();
     CursorOffset = 0;
