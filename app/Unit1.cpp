@@ -53,10 +53,11 @@ QLabel* MakeNote(QWidget* parent, const char* name, const QString& text, const Q
     return label;
 }
 
-// One standard box with the program's captions and Hungarian button texts; returns the
-// button that closed it (the escape button when closed otherwise).
-QAbstractButton* AskWithButtons(QWidget* parent, tervalo::MessageKind kind, const QString& text,
-                                const QStringList& buttons) {
+// One standard box with the program's captions and Hungarian button texts; returns the text of
+// the button that closed it, empty when it was closed otherwise. (The buttons die with the box,
+// so their text is taken before it goes.)
+QString AskWithButtons(QWidget* parent, tervalo::MessageKind kind, const QString& text,
+                       const QStringList& buttons) {
     const bool warning = kind == tervalo::MessageKind::Warning;
     QMessageBox box(warning ? QMessageBox::Warning : QMessageBox::Information,
                     warning ? QStringLiteral(u"Figyelmeztetés") : QStringLiteral(u"Információ"),
@@ -71,7 +72,8 @@ QAbstractButton* AskWithButtons(QWidget* parent, tervalo::MessageKind kind, cons
     }
     box.setDefaultButton(first);
     box.exec();
-    return box.clickedButton();
+    const QAbstractButton* clicked = box.clickedButton();
+    return clicked != nullptr ? clicked->text() : QString();
 }
 
 }  // namespace
@@ -342,10 +344,10 @@ void TForm1::Button3Click() {
 }
 
 void TForm1::Button4Click() {
-    QAbstractButton* answer =
+    const QString answer =
         AskWithButtons(this, tervalo::MessageKind::Warning, QStringLiteral(u"Törli a listát?"),
                        {QStringLiteral("&Igen"), QStringLiteral("&Nem")});
-    if (answer == nullptr || answer->text() != QStringLiteral("&Igen")) return;
+    if (answer != QStringLiteral("&Igen")) return;
     ListRows.clear();
     Box->clear();
 }
