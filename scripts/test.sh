@@ -6,15 +6,33 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 jobs="$(nproc)"
 
+passed=0
+failed=0
+skipped=0
 for preset in dev asan-ubsan; do
     echo "== $preset: build"
     cmake --preset "$preset" >/dev/null
     cmake --build --preset "$preset" -j"$jobs"
     echo "== $preset: tests"
-    ctest --preset "$preset" -j"$jobs"
+    log="build/$preset/ctest-summary.log"
+    status=0
+    ctest --preset "$preset" -j"$jobs" | tee "$log" || status=$?
+    summary="$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -n 1)"
+    total="$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$summary")"
+    failures="$(sed -E 's/.*passed, ([0-9]+) tests failed.*/\1/' <<<"$summary")"
+    skips="$(grep -c '\*\*\*Skipped' "$log" || true)"
+    passed=$((passed + ${total:-0} - ${failures:-0} - skips))
+    failed=$((failed + ${failures:-0}))
+    skipped=$((skipped + skips))
+    if [ "$status" -ne 0 ]; then
+        echo "tests: $passed passed, $((failed > 0 ? failed : 1)) failed, $skipped skipped"
+        exit "$status"
+    fi
 done
 
 echo "== fuzz: build and a short run of every target"
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j"$jobs"
 bash scripts/fuzz.sh "${TERVALO_FUZZ_SECONDS:-30}"
+
+echo "tests: $passed passed, $failed failed, $skipped skipped"
