@@ -4,13 +4,18 @@
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPalette>
 #include <QStyle>
 #include <QStyleOptionGroupBox>
+#include <QUrl>
 
 #include "aaf/AafDatabase.h"
 #include "aaf/CountryCodeTable.h"
@@ -164,6 +169,7 @@ TForm1::TForm1(QWidget* parent)
     LoadTervaloResources();
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Tervalo 1.5"));
+    setAcceptDrops(true);
     setWindowIcon(QIcon(QStringLiteral(":/tervalo-icon.png")));
     setFont(ArialFont(12));
     setFixedSize(700, 422);
@@ -392,6 +398,35 @@ void TForm1::FormClose() {
     OutputQck.reset();
     InputAaf.reset();
     InputQck.reset();
+}
+
+namespace {
+
+// The local files among dragged URLs; folders and remote addresses are no chart files.
+QStringList DroppedFiles(const QMimeData* data) {
+    QStringList files;
+    if (data == nullptr || !data->hasUrls()) return files;
+    for (const QUrl& url : data->urls()) {
+        if (!url.isLocalFile()) continue;
+        const QString path = url.toLocalFile();
+        if (QFileInfo(path).isFile()) files << path;
+    }
+    return files;
+}
+
+}  // namespace
+
+void TForm1::dragEnterEvent(QDragEnterEvent* event) {
+    // During a run the list is closed to changes, as its buttons are.
+    if (!Running && !DroppedFiles(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void TForm1::dropEvent(QDropEvent* event) {
+    if (Running) return;
+    const QStringList files = DroppedFiles(event->mimeData());
+    if (files.isEmpty()) return;
+    event->acceptProposedAction();
+    AddFiles(files);
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {

@@ -140,6 +140,9 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Files dragged from a file manager onto the window join the list, as if chosen.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:

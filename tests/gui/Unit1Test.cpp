@@ -5,9 +5,12 @@
 #include <vector>
 
 #include <QApplication>
+#include <QDropEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QTimer>
+#include <QUrl>
 
 #include "GuiSupport.h"
 #include "TestSupport.h"
@@ -479,6 +482,42 @@ TEST(Unit1Test, AboutButtonShowsTheAboutBoxModally) {
     EXPECT_TRUE(shownModally);
     EXPECT_EQ(about.result(), 1);
     EXPECT_FALSE(about.isVisible());
+}
+
+}  // namespace
+}  // namespace tervalo::test
+
+namespace tervalo::test {
+namespace {
+
+// Dragging files from a file manager: local files join the list; folders and remote
+// addresses do not.
+TEST(Unit1Test, DroppedFilesJoinTheListOutsideARun) {
+    TempDir dir;
+    WriteFile(dir.Path() / "b.aaf", "x");
+    WriteFile(dir.Path() / "A.qck", "x");
+    std::filesystem::create_directory(dir.Path() / "folder.aaf");
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(dir.File("b.aaf"))),
+                  QUrl::fromLocalFile(QString::fromStdString(dir.File("A.qck"))),
+                  QUrl::fromLocalFile(QString::fromStdString(dir.File("folder.aaf"))),
+                  QUrl(QStringLiteral("https://example.org/c.aaf"))});
+    TForm1 form;
+    QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&form, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&form, &drop);
+    EXPECT_EQ(form.Rows(), (std::vector<std::string>{dir.File("A.qck"), dir.File("b.aaf")}));
+    EXPECT_EQ(form.Box->count(), 2);
+
+    QMimeData nothingUseful;
+    nothingUseful.setUrls({QUrl::fromLocalFile(QString::fromStdString(dir.File("folder.aaf")))});
+    QDragEnterEvent refused(QPoint(100, 100), Qt::CopyAction, &nothingUseful, Qt::LeftButton,
+                            Qt::NoModifier);
+    refused.setAccepted(false);
+    QApplication::sendEvent(&form, &refused);
+    EXPECT_FALSE(refused.isAccepted());
 }
 
 }  // namespace
