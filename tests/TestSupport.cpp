@@ -8,6 +8,7 @@
 #include <random>
 #include <sstream>
 
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace tervalo::test {
@@ -88,6 +89,63 @@ std::string ReadFile(const std::filesystem::path& path) {
         return {};
     }
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+CommandResult RunCommand(const std::string& command) {
+    CommandResult result;
+    std::FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) return result;
+    char chunk[4096];
+    for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;)
+        result.Output.append(chunk, got);
+    const int status = pclose(pipe);
+    result.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+std::string ShellQuoted(std::string_view text) {
+    std::string quoted = "'";
+    for (char c : text) {
+        if (c == '\'') {
+            quoted += "'\\''";
+        } else {
+            quoted += c;
+        }
+    }
+    return quoted + "'";
+}
+
+bool PythonHasModule(const char* module) {
+    return RunCommand(std::string("python3 -c 'import ") + module + "' 2>/dev/null").ExitCode == 0;
+}
+
+std::vector<std::vector<std::string>> ReadCsvWithPython(const std::string& path) {
+    // Each field comes back as hex, so that every byte survives the pipe unchanged.
+    const CommandResult read = RunCommand(
+        "python3 -c \"import csv, sys\n"
+        "with open(sys.argv[1], newline='', encoding='latin-1') as f:\n"
+        "    for row in csv.reader(f):\n"
+        "        print(*[field.encode('latin-1').hex() for field in row], sep=':')\" " +
+        ShellQuoted(path));
+    std::vector<std::vector<std::string>> rows;
+    if (read.ExitCode != 0) return rows;
+    const std::string& output = read.Output;
+    for (std::size_t from = 0; from < output.size();) {
+        const std::size_t lineEnd = output.find('\n', from);
+        const std::string rowText = output.substr(from, lineEnd - from);
+        from = lineEnd == std::string::npos ? output.size() : lineEnd + 1;
+        std::vector<std::string>& row = rows.emplace_back();
+        for (std::size_t at = 0;;) {
+            const std::size_t colon = rowText.find(':', at);
+            const std::string hex = rowText.substr(at, colon - at);
+            std::string& field = row.emplace_back();
+            for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
+                field.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+            if (colon == std::string::npos) break;
+            at = colon + 1;
+        }
+    }
+    return rows;
 }
 
 std::filesystem::path SamplesDir() {

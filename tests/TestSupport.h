@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -33,6 +34,20 @@ private:
 
 void WriteFile(const std::filesystem::path& path, std::string_view bytes);
 std::string ReadFile(const std::filesystem::path& path);
+
+// Runs a shell command; its standard output and exit code (-1 when it did not run or end).
+struct CommandResult {
+    int ExitCode = -1;
+    std::string Output;
+};
+CommandResult RunCommand(const std::string& command);
+// The text in single quotes for the shell.
+std::string ShellQuoted(std::string_view text);
+
+// Reads a CSV file with Python's csv module: each row as its fields, byte for byte. Empty when
+// Python could not read it.
+std::vector<std::vector<std::string>> ReadCsvWithPython(const std::string& path);
+bool PythonHasModule(const char* module);
 
 // The folder of real sample files, or empty when it is absent.
 std::filesystem::path SamplesDir();

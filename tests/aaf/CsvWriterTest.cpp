@@ -248,47 +248,13 @@ TEST(CsvWriterTest, FailsWithoutRecordsPathOrRoom) {
     }
 }
 
-// Reads a CSV file with Python's csv module; each row comes back as its fields, in bytes.
-std::vector<std::vector<std::string>> ReadWithPython(const std::string& path) {
-    const std::string command =
-        "python3 -c \"import csv, sys\n"
-        "with open(sys.argv[1], newline='', encoding='latin-1') as f:\n"
-        "    for row in csv.reader(f):\n"
-        "        print(*[field.encode('latin-1').hex() for field in row], sep=':')\" '" +
-        path + "'";
-    std::vector<std::vector<std::string>> rows;
-    std::FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return rows;
-    std::string output;
-    char chunk[4096];
-    for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;)
-        output.append(chunk, got);
-    if (pclose(pipe) != 0) return {};
-    for (std::size_t from = 0; from < output.size();) {
-        const std::size_t lineEnd = output.find('\n', from);
-        const std::string rowText = output.substr(from, lineEnd - from);
-        from = lineEnd == std::string::npos ? output.size() : lineEnd + 1;
-        std::vector<std::string>& row = rows.emplace_back();
-        for (std::size_t at = 0;;) {
-            const std::size_t colon = rowText.find(':', at);
-            const std::string hex = rowText.substr(at, colon - at);
-            std::string& field = row.emplace_back();
-            for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
-                field.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-            if (colon == std::string::npos) break;
-            at = colon + 1;
-        }
-    }
-    return rows;
-}
-
 std::vector<std::string> TextsOf(const AafDatabase& chart) {
     return {std::string(FieldText(chart.LastName)), std::string(FieldText(chart.FirstName)),
             std::string(FieldText(chart.Place)), std::string(FieldText(chart.Country))};
 }
 
 TEST(CsvWriterTest, SpreadsheetReadersFindTwelveFieldsWithTheOriginalTexts) {
-    if (std::system("python3 -c 'import csv' >/dev/null 2>&1") != 0)
+    if (!test::PythonHasModule("csv"))
         GTEST_SKIP() << "python3 with its csv module is not available";
     const char* const texts[] = {"Kovacs, Jr",     "\"Jani\"",   "O\"Neil",
                                  "Buda\r\npest",   "line\nfeed", "carriage\r",
@@ -325,7 +291,7 @@ TEST(CsvWriterTest, SpreadsheetReadersFindTwelveFieldsWithTheOriginalTexts) {
     for (const auto& [path, expected] :
          {std::pair{directPath, directTexts}, std::pair{savedPath, savedTexts}}) {
         SCOPED_TRACE(path);
-        const auto rows = ReadWithPython(path);
+        const auto rows = test::ReadCsvWithPython(path);
         ASSERT_EQ(rows.size(), expected.size());
         for (std::size_t i = 0; i < rows.size(); ++i) {
             SCOPED_TRACE(i);

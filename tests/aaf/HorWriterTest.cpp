@@ -314,13 +314,9 @@ std::map<std::string, std::vector<std::string>> LoadWithPython(
     for (const std::string& path : paths)
         command += " '" + path + "'";
     std::map<std::string, std::vector<std::string>> files;
-    std::FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return files;
-    std::string output;
-    char chunk[4096];
-    for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;)
-        output.append(chunk, got);
-    if (pclose(pipe) != 0) return {};
+    const test::CommandResult loaded = test::RunCommand(command);
+    if (loaded.ExitCode != 0) return files;
+    const std::string& output = loaded.Output;
     std::vector<std::string>* values = nullptr;
     for (std::size_t from = 0; from < output.size();) {
         const std::size_t lineEnd = std::min(output.find('\n', from), output.size());
@@ -346,7 +342,7 @@ std::string Hex(std::string_view bytes) {
 }
 
 TEST(HorWriterTest, PythonsUnpicklerLoadsEverySavedChartWithItsTexts) {
-    if (std::system("python3 -c 'import pickle' >/dev/null 2>&1") != 0)
+    if (!test::PythonHasModule("pickle"))
         GTEST_SKIP() << "python3 with its pickle module is not available";
     struct Chart {
         const char* LastName;

@@ -412,3 +412,39 @@ TEST_F(ConversionRunTest, ChartFilesOfOtherProgramsSharingTheExtensionArePassedO
 
 }  // namespace
 }  // namespace tervalo
+
+namespace tervalo {
+namespace {
+
+// Texts that reach a CSV line through a real run (a quote, a name whose field spans lines,
+// accented bytes) must come back from a spreadsheet reader as twelve fields per chart.
+TEST_F(ConversionRunTest, CsvOutputOfAWholeRunReadsBackAsTwelveFieldsPerChart) {
+    if (!test::PythonHasModule("csv")) GTEST_SKIP() << "python3 with its csv module is missing";
+    const std::string input = Input("tricky.aaf",
+                                    "#A93:O\"Neil,Mary \"Mae\",F,01.02.1950g,10:00,Cork,IRL\r\n"
+                                    "#B93:*,51N54,08W28,0hw00,0\r\n\r\n"
+                                    "#A93:Buda\r\npest,J\xE1nos,M,15.03.1950g,14:30,P\xE9"
+                                    "cs,H\r\n"
+                                    "#B93:*,46N05,18E14,1he00,0\r\n\r\n"
+                                    "#A93:Kov\xE1"
+                                    "cs,Anna,F,07.03.1975g,14:30,Budapest,H\r\n"
+                                    "#B93:*,47N30,19E05,1he00,0\r\n");
+    EXPECT_TRUE(Convert({input}, Target::Csv, false).Items.empty());
+    const auto rows = test::ReadCsvWithPython(Output("tricky.csv"));
+    ASSERT_EQ(rows.size(), 3u);
+    for (const auto& row : rows)
+        EXPECT_EQ(row.size(), 12u);
+    EXPECT_EQ(rows[0][0], "O\"Neil");
+    EXPECT_EQ(rows[0][1], "Mary \"Mae\"");
+    EXPECT_EQ(rows[1][0], "Buda\r\npest");
+    EXPECT_EQ(rows[1][10],
+              "P\xE9"
+              "cs");
+    EXPECT_EQ(rows[2][0],
+              "Kov\xE1"
+              "cs");
+    EXPECT_EQ(rows[2][11], "H");
+}
+
+}  // namespace
+}  // namespace tervalo

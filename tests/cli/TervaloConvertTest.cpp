@@ -1,8 +1,4 @@
 // tervalo-convert as a user runs it: arguments, outputs, closing message and exit status.
-#include <sys/wait.h>
-
-#include <array>
-#include <cstdio>
 #include <filesystem>
 #include <string>
 
@@ -17,31 +13,8 @@ using test::ReadFile;
 using test::TempDir;
 using test::WriteFile;
 
-struct Result {
-    int ExitCode = -1;
-    std::string Output;  // standard output and standard error together
-};
-
-std::string Quoted(const std::string& text) {
-    std::string quoted = "'";
-    for (char c : text)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-Result RunConvert(const std::string& arguments) {
-    const std::string command = std::string(TERVALO_CONVERT_PATH) + " " + arguments + " 2>&1";
-    Result result;
-    std::FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return result;
-    std::array<char, 4096> chunk{};
-    std::size_t read = 0;
-    while ((read = std::fread(chunk.data(), 1, chunk.size(), pipe)) > 0) {
-        result.Output.append(chunk.data(), read);
-    }
-    const int status = pclose(pipe);
-    result.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
+test::CommandResult RunConvert(const std::string& arguments) {
+    return test::RunCommand(std::string(TERVALO_CONVERT_PATH) + " " + arguments + " 2>&1");
 }
 
 const std::string kChart =
@@ -82,11 +55,11 @@ TEST(CommandLine, OutputPrefixEndsInOneSeparator) {
 }
 
 TEST(TervaloConvert, UsageErrorsExitWithTwo) {
-    const Result noTarget = RunConvert("x.aaf");
+    const test::CommandResult noTarget = RunConvert("x.aaf");
     EXPECT_EQ(noTarget.ExitCode, 2);
     EXPECT_NE(noTarget.Output.find("usage: tervalo-convert"), std::string::npos);
     EXPECT_EQ(RunConvert("--target aaf --output-dir /nonexistent/folder x.aaf").ExitCode, 2);
-    const Result help = RunConvert("--help");
+    const test::CommandResult help = RunConvert("--help");
     EXPECT_EQ(help.ExitCode, 0);
     EXPECT_NE(help.Output.find("--combined"), std::string::npos);
 }
@@ -95,8 +68,9 @@ TEST(TervaloConvert, ConvertsPerFileIntoTheOutputFolder) {
     TempDir dir;
     fs::create_directory(dir.Path() / "out");
     WriteFile(dir.Path() / "Family.aaf", kChart + kChart);
-    const Result result = RunConvert("--target aaf --output-dir " + Quoted(dir.File("out")) + " " +
-                                     Quoted(dir.File("Family.aaf")));
+    const test::CommandResult result =
+        RunConvert("--target aaf --output-dir " + test::ShellQuoted(dir.File("out")) + " " +
+                   test::ShellQuoted(dir.File("Family.aaf")));
     EXPECT_EQ(result.ExitCode, 0) << result.Output;
     EXPECT_NE(result.Output.find("Az átalakítás sikerült!"), std::string::npos);
     EXPECT_EQ(ReadFile(dir.Path() / "out" / "family.aaf"),
@@ -106,9 +80,10 @@ TEST(TervaloConvert, ConvertsPerFileIntoTheOutputFolder) {
 TEST(TervaloConvert, SameFileTwiceIsConvertedOnce) {
     TempDir dir;
     WriteFile(dir.Path() / "a.aaf", kChart);
-    const std::string input = Quoted(dir.File("a.aaf"));
-    const Result result = RunConvert("--combined --target aaf --output-dir " +
-                                     Quoted(dir.Path().string()) + " " + input + " " + input);
+    const std::string input = test::ShellQuoted(dir.File("a.aaf"));
+    const test::CommandResult result =
+        RunConvert("--combined --target aaf --output-dir " +
+                   test::ShellQuoted(dir.Path().string()) + " " + input + " " + input);
     EXPECT_EQ(result.ExitCode, 0) << result.Output;
     int outputs = 0;
     for (const auto& item : fs::directory_iterator(dir.Path())) {
@@ -124,9 +99,9 @@ TEST(TervaloConvert, PassedOverFilesExitWithOneAndAreNamed) {
     TempDir dir;
     WriteFile(dir.Path() / "good.aaf", kChart);
     WriteFile(dir.Path() / "bad.aaf", "no records in this file at all");
-    const Result result =
-        RunConvert("--target aaf --output-dir " + Quoted(dir.Path().string()) + " " +
-                   Quoted(dir.File("good.aaf")) + " " + Quoted(dir.File("bad.aaf")));
+    const test::CommandResult result = RunConvert(
+        "--target aaf --output-dir " + test::ShellQuoted(dir.Path().string()) + " " +
+        test::ShellQuoted(dir.File("good.aaf")) + " " + test::ShellQuoted(dir.File("bad.aaf")));
     EXPECT_EQ(result.ExitCode, 1);
     EXPECT_NE(result.Output.find("Az átalakítás részben sikerült!\nKihagyott fájl: " +
                                  dir.File("bad.aaf")),
