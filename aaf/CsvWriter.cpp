@@ -24,28 +24,29 @@ void AppendInteger(std::string& out, std::int32_t value) {
 }
 
 // Times, zones and coordinates are written four to the line, so the usual case is worked out
-// here: the value scaled to eight digits in long double (exact powers of ten, an error far below
-// 1e-9), rounded, and laid out in fixed notation. Values whose exponent is outside the fixed
-// range, or that lie so close to a rounding tie that the error could matter, fall back to
-// std::to_chars, which gives the same text for every double.
+// here: the value scaled to eight digits in double (the powers of ten are exact; the product is
+// off by at most half a unit in the last place, below 1e-8 of a digit), rounded, and laid out
+// in fixed notation. Rounding only turns on the fraction's side of one half, so an error that
+// small matters only next to a tie, which is left to the exact conversion. Values whose exponent is
+// outside the fixed range, or that lie so close to a rounding tie that the error could matter, fall
+// back to std::to_chars, which gives the same text for every double.
 bool AppendRealFixed(std::string& out, double value) {
-    static constexpr long double kScale[12] = {1e0L, 1e1L, 1e2L, 1e3L, 1e4L,  1e5L,
-                                               1e6L, 1e7L, 1e8L, 1e9L, 1e10L, 1e11L};
+    static constexpr double kScale[12] = {1e0, 1e1, 1e2, 1e3, 1e4,  1e5,
+                                          1e6, 1e7, 1e8, 1e9, 1e10, 1e11};
     static constexpr double kPowers[13] = {1e-4, 1e-3, 1e-2, 1e-1, 1e0, 1e1, 1e2,
                                            1e3,  1e4,  1e5,  1e6,  1e7, 1e8};
     constexpr std::int64_t kLowestDigits = 10'000'000;
     constexpr std::int64_t kBeyondDigits = 100'000'000;
-    if constexpr (std::numeric_limits<long double>::digits < 64) return false;
     const double magnitude = std::fabs(value);
     if (!(magnitude >= kPowers[0] && magnitude < kPowers[12])) return false;  // NaN as well
     int exponent = -4;  // 10^exponent <= magnitude < 10^(exponent + 1)
     while (exponent < 7 && magnitude >= kPowers[exponent + 5])
         ++exponent;
-    const long double scaled = static_cast<long double>(magnitude) * kScale[7 - exponent];
-    const long double whole = std::floor(scaled);
-    const long double fraction = scaled - whole;
-    if (std::fabs(fraction - 0.5L) < 1e-6L) return false;
-    const std::int64_t digits = static_cast<std::int64_t>(whole) + (fraction > 0.5L ? 1 : 0);
+    const double scaled = magnitude * kScale[7 - exponent];
+    const auto whole = static_cast<std::int64_t>(scaled);  // the floor: scaled is positive
+    const double fraction = scaled - static_cast<double>(whole);
+    if (std::fabs(fraction - 0.5) < 1e-6) return false;
+    const std::int64_t digits = whole + (fraction > 0.5 ? 1 : 0);
     // A power of ten inexact in binary, or rounding up to the next exponent, lands outside.
     if (digits < kLowestDigits || digits >= kBeyondDigits) return false;
 
