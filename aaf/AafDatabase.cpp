@@ -506,6 +506,7 @@ std::string_view AafDatabase::LookupCountryCode(std::string_view name) const {
 void AafDatabase::Reset() {
     Buffer.Clear();
     CursorOffset = kNoCursor;
+    ParsedAt = kNoCursor;
 }
 
 void AafDatabase::ClearRecord() {
@@ -514,6 +515,7 @@ void AafDatabase::ClearRecord() {
 }
 
 bool AafDatabase::LoadFromFile(const std::string& path) {
+    ParsedAt = kNoCursor;  // a new text, even where a failed load left the old one
     LoadError = path.empty() ? LoadFailure::NoPath : Buffer.LoadFile(path);
     if (LoadError == LoadFailure::ShortOrTiny) CursorOffset = kNoCursor;  // the text is emptied
     if (LoadError != LoadFailure::None) return false;
@@ -555,7 +557,11 @@ bool AafDatabase::NextRecord() {
     if (CursorOffset == kNoCursor) return false;
     const std::string_view text = Buffer.View();
     if (CursorOffset >= text.size()) return false;
-    const std::size_t next = text.find(kRecordMarker, CursorOffset);
+    // Text only ever grows at its end or is replaced whole (which forgets the parse), so a
+    // marker found while parsing at this cursor still stands where it was.
+    const bool parsedHere = ParsedAt == CursorOffset && ParsedNextMarker != kNpos &&
+                            text.substr(ParsedNextMarker, kRecordMarker.size()) == kRecordMarker;
+    const std::size_t next = parsedHere ? ParsedNextMarker : text.find(kRecordMarker, CursorOffset);
     if (next == kNpos) return false;
     CursorOffset = next + kRecordMarker.size();
     return true;
@@ -569,6 +575,8 @@ void AafDatabase::ParseRecord() {
     // its numbers from the next chart, and a walk stays linear.
     const std::size_t nextRecord = text.find(kNextRecordMarker, start);
     const std::size_t recordEnd = nextRecord == kNpos ? text.size() : nextRecord;
+    ParsedAt = CursorOffset;
+    ParsedNextMarker = nextRecord;
 
     Reader line(text, start, recordEnd);
     StoreTextField(LastName, line.TakeUntilComma());

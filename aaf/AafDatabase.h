@@ -87,6 +87,10 @@ private:
     TextBuffer Buffer;
     std::size_t CursorOffset = kNoCursor;
     LoadFailure LoadError = LoadFailure::None;
+    // Where ParseRecord found the next record's marker for the cursor it parsed at, so that
+    // NextRecord need not search the same bytes again.
+    std::size_t ParsedAt = kNoCursor;
+    std::size_t ParsedNextMarker = kNoCursor;
 };
 
 }  // namespace tervalo

@@ -475,6 +475,32 @@ TEST(AafDatabase, WalksRecordsWithAndWithoutSecondLinesAndNotes) {
     EXPECT_FALSE(empty.NextRecord());
 }
 
+// NextRecord may reuse what ParseRecord found at the same cursor, but never across a new text:
+// here the second file's third record starts where the first file's second one did.
+TEST(AafDatabase, WalkAfterANewLoadFollowsTheNewText) {
+    TempDir dir;
+    AafDatabase db;
+    const std::string a = "#A93:A1,x,M,1.1.1901g,1:00,P,C\r\n\r\n";
+    ASSERT_TRUE(LoadText(db, dir, a + a));
+    db.ParseRecord();  // remembers that the next marker stands at a.size()
+    const std::string b1 = "#A93:B1,x\r\n";
+    std::string b2 = "#A93:B2,";
+    b2.resize(a.size() - b1.size() - 2, 'y');
+    ASSERT_TRUE(LoadText(db, dir, b1 + b2 + "\r\n" + a));
+    ASSERT_TRUE(db.NextRecord());  // without parsing the new first record
+    db.ParseRecord();
+    EXPECT_EQ(FieldText(db.LastName), "B2");
+    ASSERT_TRUE(db.NextRecord());
+    // Appending behind the last record gives it a successor.
+    db.ParseRecord();
+    ASSERT_FALSE(db.NextRecord());
+    SetFieldText(db.LastName, "Appended");
+    ASSERT_TRUE(db.AppendRecord());
+    EXPECT_TRUE(db.NextRecord());
+    db.ParseRecord();
+    EXPECT_EQ(FieldText(db.LastName), "Appended");
+}
+
 TEST(AafDatabase, SizesTheBufferByTheGrowthRule) {
     const std::pair<std::int64_t, std::int64_t> growth[] = {
         {0, 65536}, {100, 65536}, {5000, 69632}, {200000, 262144}, {253953, 319488}};
