@@ -8,12 +8,12 @@
 #include <string_view>
 #include <system_error>
 
+#include "aaf/TextScan.h"
+
 namespace tervalo {
 
 namespace {
 
-// A spreadsheet would split or merge fields at these bytes unless the field is quoted.
-constexpr std::string_view kNeedsQuotes = ",\"\r\n";
 // Real numbers carry eight significant digits, in the form of printf's %.8g.
 constexpr int kRealDigits = 8;
 
@@ -92,13 +92,14 @@ void AppendWithLeadingZero(std::string& out, std::int32_t value) {
 // Ordinary texts go out byte for byte; only a text that would break the line's twelve fields
 // is quoted, with its inner quotes doubled as spreadsheets expect.
 void AppendText(std::string& out, std::string_view text) {
-    if (text.find_first_of(kNeedsQuotes) == std::string_view::npos) {
+    // A spreadsheet would split or merge fields at these bytes unless the field is quoted.
+    if (FindFirstOf<',', '"', '\r', '\n'>(text) == text.size()) {
         out.append(text);
         return;
     }
     out.push_back('"');
     for (std::size_t from = 0; from < text.size();) {
-        const std::size_t quote = std::min(text.find('"', from), text.size());
+        const std::size_t quote = FindFirstOf<'"'>(text, from);
         out.append(text.substr(from, quote - from));
         if (quote < text.size()) out.append("\"\"");
         from = quote + 1;

@@ -5,6 +5,8 @@
 #include <charconv>
 #include <string_view>
 
+#include "aaf/TextScan.h"
+
 namespace tervalo {
 
 namespace {
@@ -27,7 +29,7 @@ void AppendTwoDigits(std::string& out, std::int32_t value) {
 // A line break inside a name would start a new chart line; it stands as a space instead.
 void AppendName(std::string& out, std::string_view name) {
     for (std::size_t from = 0; from < name.size();) {
-        const std::size_t lineEnd = std::min(name.find_first_of("\r\n", from), name.size());
+        const std::size_t lineEnd = FindFirstOf<'\r', '\n'>(name, from);
         out.append(name.substr(from, lineEnd - from));
         if (lineEnd < name.size()) out.push_back(' ');
         from = lineEnd + 1;
@@ -38,7 +40,7 @@ void AppendName(std::string& out, std::string_view name) {
 // vertical tab, and commas become semicolons so that the notes stay one field.
 void AppendNotes(std::string& out, std::string_view notes) {
     for (std::size_t from = 0; from < notes.size();) {
-        const std::size_t special = std::min(notes.find_first_of("\r\n,", from), notes.size());
+        const std::size_t special = FindFirstOf<'\r', '\n', ','>(notes, from);
         out.append(notes.substr(from, special - from));
         if (special == notes.size()) break;
         from = special + 1;

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "aaf/ChartFiles.h"
+#include "aaf/TextScan.h"
 
 namespace tervalo {
 
@@ -45,7 +46,7 @@ void AppendTextKey(std::string& out, std::string_view key, std::string_view valu
 void AppendNotes(std::string& out, std::string_view notes) {
     std::int64_t number = 0;
     for (std::size_t from = 0; from < notes.size();) {
-        const std::size_t lineEnd = std::min(notes.find_first_of("\r\n", from), notes.size());
+        const std::size_t lineEnd = FindFirstOf<'\r', '\n'>(notes, from);
         out.append("Note");
         AppendDecimal(out, ++number);
         out.push_back('=');
