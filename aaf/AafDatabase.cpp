@@ -555,69 +555,71 @@ void AafDatabase::FirstRecord() {
 
 bool AafDatabase::NextRecord() {
     if (CursorOffset == kNoCursor) return false;
-    const std::string_view text = Buffer.View();
-    if (CursorOffset >= text.size()) return false;
-    // Text only ever grows at its end or is replaced whole (which forgets the parse), so a
-    // marker found while parsing at this cursor still stands where it was.
-    const bool parsedHere = ParsedAt == CursorOffset && ParsedNextMarker != kNpos &&
-                            text.substr(ParsedNextMarker, kRecordMarker.size()) == kRecordMarker;
-    const std::size_t next = parsedHere ? ParsedNextMarker : text.find(kRecordMarker, CursorOffset);
-    if (next == kNpos) return false;
-    CursorOffset = next + kRecordMarker.size();
+    const std::size_t bound = ParsedAt == CursorOffset ? ParsedNextMarker : kNpos;
+    const std::size_t next = NextCursor(Buffer.View(), CursorOffset, bound);
+    if (next == kNoCursor) return false;
+    CursorOffset = next;
     return true;
 }
 
-void AafDatabase::ParseRecord() {
-    if (CursorOffset == kNoCursor) return;
-    const std::string_view text = Buffer.View();
-    const std::size_t start = std::min(CursorOffset, text.size());
+std::size_t AafDatabase::NextCursor(std::string_view text, std::size_t cursor, std::size_t bound) {
+    if (cursor >= text.size()) return kNoCursor;
+    // Text only ever grows at its end or is replaced whole (which forgets the parse), so a
+    // marker found while parsing at this cursor still stands where it was.
+    const bool parsedHere =
+        bound != kNpos && text.substr(bound, kRecordMarker.size()) == kRecordMarker;
+    const std::size_t next = parsedHere ? bound : text.find(kRecordMarker, cursor);
+    return next == kNpos ? kNoCursor : next + kRecordMarker.size();
+}
+
+std::size_t AafDatabase::ParseRecordAt(std::string_view text, std::size_t cursor,
+                                       AafRecord& record) {
+    const std::size_t start = std::min(cursor, text.size());
     // Every read of this record stops at the next one, so that a damaged record never takes
     // its numbers from the next chart, and a walk stays linear.
     const std::size_t nextRecord = text.find(kNextRecordMarker, start);
     const std::size_t recordEnd = nextRecord == kNpos ? text.size() : nextRecord;
-    ParsedAt = CursorOffset;
-    ParsedNextMarker = nextRecord;
 
     Reader line(text, start, recordEnd);
-    StoreTextField(LastName, line.TakeUntilComma());
-    StoreGivenNames(FirstName, line.TakeGivenNames());
+    StoreTextField(record.LastName, line.TakeUntilComma());
+    StoreGivenNames(record.FirstName, line.TakeGivenNames());
 
     if (line.AtEnd() || line.Peek() == ',') {
-        Gender = '*';
+        record.Gender = '*';
         line.Skip(1);
     } else {
-        Gender = line.Take();
+        record.Gender = line.Take();
         line.Skip(1);
     }
 
-    Month = 0;
-    Day = 0;
-    Year = 1900;
+    record.Month = 0;
+    record.Day = 0;
+    record.Year = 1900;
     if (line.Peek() == '*') {
         line.Skip(2);
     } else if (line.Peek() == ',') {
         line.Skip(1);
     } else if (!line.AtEnd()) {
-        Year = 0;
+        record.Year = 0;
         line.SkipToDigit();
-        Day = line.ReadNumber().Value;
+        record.Day = line.ReadNumber().Value;
         line.SkipToDigit();
-        Month = std::clamp(line.ReadNumber().Value, 1, 12);
-        Day = std::clamp(Day, 1, DaysInMonth[Month]);
+        record.Month = std::clamp(line.ReadNumber().Value, 1, 12);
+        record.Day = std::clamp(record.Day, 1, AafDatabase::DaysInMonth[record.Month]);
         const bool beforeCommonEra = line.Peek() == '-';
         if (beforeCommonEra) line.Skip(1);
         const Number year = line.ReadNumber();
-        Year = std::clamp(beforeCommonEra ? -year.Value : year.Value, kMinYear, kMaxYear);
+        record.Year = std::clamp(beforeCommonEra ? -year.Value : year.Value, kMinYear, kMaxYear);
         if (year.Terminator == ',') {
             // Without a calendar letter, dates after the Gregorian reform are Gregorian.
-            Gregorian = Year > 1582;
+            record.Gregorian = record.Year > 1582;
         } else {
-            Gregorian = year.Terminator != 'j' && year.Terminator != 'J';
+            record.Gregorian = year.Terminator != 'j' && year.Terminator != 'J';
             line.Skip(1);
         }
     }
 
-    Time = 0.0;
+    record.Time = 0.0;
     if (line.Peek() == '*') {
         line.Skip(2);
     } else if (line.Peek() == ',') {
@@ -638,18 +640,18 @@ void AafDatabase::ParseRecord() {
                 seconds = AtMost(line.ReadNumber().Value, 59, 59);
             }
         }
-        Time = SumOfUnits(AtMost(hours.Value, 24, 23), minutes, seconds);
+        record.Time = SumOfUnits(AtMost(hours.Value, 24, 23), minutes, seconds);
     }
 
-    StoreTextField(Place, line.TakeUntilComma());
-    StoreTextField(Country, line.TakeUntilCommaOrControl());
+    StoreTextField(record.Place, line.TakeUntilComma());
+    StoreTextField(record.Country, line.TakeUntilCommaOrControl());
     const std::size_t lineStop = line.Position();
 
-    Latitude = 0.0;
-    Longitude = 0.0;
-    TimeZone = 0.0;
-    LeadValue = 0.0;
-    DaylightCode = 0;
+    record.Latitude = 0.0;
+    record.Longitude = 0.0;
+    record.TimeZone = 0.0;
+    record.LeadValue = 0.0;
+    record.DaylightCode = 0;
     // The "#B93" line belongs to this record when it stands before the next record, or close
     // behind this record's first line; no search looks further than that.
     std::size_t searchEnd = text.size();
@@ -669,25 +671,32 @@ void AafDatabase::ParseRecord() {
         Reader numbers(text, location, locationEnd);
         numbers.Skip(kLocationPrefix);
         const std::string_view lead = numbers.TakeUntilComma();
-        LeadValue = lead == "*" ? 0.0 : ConvertLeadValue(lead);
-        Latitude = ReadAngle(numbers, 90, 'S');
-        Longitude = ReadAngle(numbers, 180, 'W');
-        TimeZone = ReadTimeZone(numbers);
-        DaylightCode = DaylightCodeOf(numbers.Peek());
+        record.LeadValue = lead == "*" ? 0.0 : ConvertLeadValue(lead);
+        record.Latitude = ReadAngle(numbers, 90, 'S');
+        record.Longitude = ReadAngle(numbers, 180, 'W');
+        record.TimeZone = ReadTimeZone(numbers);
+        record.DaylightCode = DaylightCodeOf(numbers.Peek());
         notesFrom = numbers.Position();
         notesEnd = locationEnd;
     }
 
-    Notes[0] = '\0';
+    record.Notes[0] = '\0';
     const std::size_t hash =
         notesFrom < notesEnd ? text.substr(0, notesEnd).find('#', notesFrom) : kNpos;
     if (hash != kNpos && text.substr(hash, kNextRecordMarker.size()) != kNextRecordMarker) {
         std::string_view notes = text.substr(hash, std::min(notesEnd - hash, kMaxNotesLength));
         while (!notes.empty() && IsControl(notes.back()))
             notes.remove_suffix(1);
-        std::memcpy(Notes, notes.data(), notes.size());
-        Notes[notes.size()] = '\0';
+        std::memcpy(record.Notes, notes.data(), notes.size());
+        record.Notes[notes.size()] = '\0';
     }
+    return nextRecord;
+}
+
+void AafDatabase::ParseRecord() {
+    if (CursorOffset == kNoCursor) return;
+    ParsedNextMarker = ParseRecordAt(Buffer.View(), CursorOffset, *this);
+    ParsedAt = CursorOffset;
 }
 
 char* AafDatabase::FormatRecord(char* out) {

@@ -24,7 +24,12 @@ constexpr std::size_t kNoCursor = static_cast<std::size_t>(-1);
 // Paths of per-chart files that a HOR or SZK writer could not write.
 using WriteFailures = std::vector<std::string>;
 
-class AafDatabase : public ChartRecord {
+// An AAF chart: the fields both databases share, and the notes that only AAF carries.
+struct AafRecord : ChartRecord {
+    char Notes[kNotesFieldSize] = {};
+};
+
+class AafDatabase : public AafRecord {
 public:
     AafDatabase();  // throws the integer 1 when the first buffer can't be allocated
     AafDatabase(const AafDatabase&) = delete;
@@ -35,8 +40,6 @@ public:
     void AddCountries(const std::vector<std::string_view>& rows);
     // The code of the first row whose name equals `name` without regard to case; empty if none.
     std::string_view LookupCountryCode(std::string_view name) const;
-
-    char Notes[kNotesFieldSize] = {};
 
     void Reset();
     void ClearRecord();
@@ -81,8 +84,16 @@ public:
 private:
     // Writes one line per record, formed by appendLine, in large blocks; false when the file
     // can't be created or a write falls short (what was written stays).
-    using LineFormatter = void (*)(const AafDatabase& chart, std::string& out);
+    using LineFormatter = void (*)(const AafRecord& chart, std::string& out);
     bool SaveRecordLines(const std::string& path, LineFormatter appendLine);
+
+    // Parses the record at `cursor` of `text` into `record`, and gives where the next record's
+    // bound ("#A93") stands, npos when none follows. Reads nothing but `text`, so that several
+    // threads can parse one text at once.
+    static std::size_t ParseRecordAt(std::string_view text, std::size_t cursor, AafRecord& record);
+    // The cursor of the record after the one at `cursor`, or kNoCursor. `bound` is what
+    // ParseRecordAt gave for that cursor, or npos when it was not parsed.
+    static std::size_t NextCursor(std::string_view text, std::size_t cursor, std::size_t bound);
 
     TextBuffer Buffer;
     std::size_t CursorOffset = kNoCursor;

@@ -107,7 +107,7 @@ void AppendText(std::string& out, std::string_view text) {
     out.push_back('"');
 }
 
-void AppendCsvLine(const AafDatabase& chart, std::string& out) {
+void AppendCsvLine(const AafRecord& chart, std::string& out) {
     AppendText(out, FieldText(chart.LastName));
     out.push_back(',');
     AppendText(out, FieldText(chart.FirstName));

@@ -53,7 +53,7 @@ void AppendNotes(std::string& out, std::string_view notes) {
     }
 }
 
-void AppendNumLine(const AafDatabase& chart, std::string& out) {
+void AppendNumLine(const AafRecord& chart, std::string& out) {
     // Readers bound the year to four digits; a larger value set directly is held there too.
     const std::int32_t year = chart.Year == 0 ? 1 : std::clamp(chart.Year, kMinYear, kMaxYear);
     const std::int32_t yearDigits = year < 0 ? -year : year;

@@ -1,6 +1,12 @@
 // Writing one line per record in large blocks, for the CSV and NUM outputs.
+#include <condition_variable>
 #include <cstdio>
+#include <exception>
+#include <mutex>
 #include <string>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 #include "aaf/AafDatabase.h"
 
@@ -8,18 +14,35 @@ namespace tervalo {
 
 namespace {
 
-// Lines are gathered into blocks of this size and each block is written with one call, so that
-// writing costs less than forming the lines.
-constexpr std::size_t kBlockSize = 256 * 1024;
+// The records are formed into lines a stretch of about this much AAF text at a time, and each
+// stretch's lines are written with one call, so that writing costs less than forming the lines.
+constexpr std::size_t kStretchText = 256 * 1024;
 // Room for the longest line of either output (four texts quoted with every byte doubled, or
-// two names and full notes) beyond a full block.
+// two names and full notes), beyond a stretch's lines.
 constexpr std::size_t kLongestLine = 4 * (2 * kMaxTextLength + 2) + kNotesFieldSize + 256;
+// How many stretches the second thread may have formed before they are written.
+constexpr std::size_t kStretchesAhead = 4;
 
-bool WriteBlock(std::FILE* file, std::string& block) {
-    const bool written = std::fwrite(block.data(), 1, block.size(), file) == block.size();
-    block.clear();
-    return written;
+// The records whose cursors lie in [First, End): End is the next stretch's first cursor.
+struct Stretch {
+    std::size_t First = 0;
+    std::size_t End = kNoCursor;
+};
+
+bool WriteBlock(std::FILE* file, const std::string& block) {
+    return std::fwrite(block.data(), 1, block.size(), file) == block.size();
 }
+
+// Blocks of lines that the second thread hands to the writing thread, in stretch order.
+struct Handoff {
+    std::mutex Lock;
+    std::condition_variable Changed;
+    std::vector<std::string> Slots = std::vector<std::string>(kStretchesAhead);
+    std::vector<bool> Filled = std::vector<bool>(kStretchesAhead, false);
+    std::size_t Taken = 0;  // blocks written so far
+    bool Stop = false;      // the writing ended early; the second thread gives up
+    std::exception_ptr Failure;
+};
 
 }  // namespace
 
@@ -32,15 +55,116 @@ bool AafDatabase::SaveRecordLines(const std::string& path, LineFormatter appendL
     // The blocks are large already; a stdio buffer would only copy them once more.
     std::setvbuf(file, nullptr, _IONBF, 0);
 
+    // Stretches start at record markers, so that walking each one from its first cursor visits
+    // exactly the records a walk of the whole text visits, in the same order.
+    const std::string_view text = Buffer.View();
+    std::vector<Stretch> stretches{{CursorOffset, kNoCursor}};
+    while (text.size() - stretches.back().First > kStretchText) {
+        const std::size_t next =
+            NextCursor(text, stretches.back().First + kStretchText, std::string_view::npos);
+        if (next == kNoCursor) break;
+        stretches.back().End = next;
+        stretches.push_back({next, kNoCursor});
+    }
+
+    // Forms a stretch's lines into `block`; `record` holds its last record afterwards.
+    const auto formStretch = [text, appendLine](Stretch stretch, AafRecord& record,
+                                                std::string& block) -> std::size_t {
+        block.clear();
+        std::size_t cursor = stretch.First;
+        for (;;) {
+            const std::size_t bound = ParseRecordAt(text, cursor, record);
+            appendLine(record, block);
+            const std::size_t next = NextCursor(text, cursor, bound);
+            if (next == kNoCursor || next >= stretch.End) return cursor;
+            cursor = next;
+        }
+    };
+
+    // With a second core, a second thread forms every other stretch, counted back from the
+    // last, which this thread forms so that the database ends on its last record as a plain
+    // walk would. This thread forms the rest and writes every block in order.
+    const std::size_t count = stretches.size();
+    const auto formedByHelper = [count](std::size_t index) { return (count - 1 - index) % 2 == 1; };
+    Handoff handoff;
+    std::thread helper;
+    if (count > 1 && std::thread::hardware_concurrency() > 1) {
+        try {
+            helper = std::thread([&] {
+                AafRecord record;
+                std::string block;
+                block.reserve(kStretchText + kLongestLine);
+                std::size_t formed = 0;
+                for (std::size_t index = 0; index < count; ++index) {
+                    if (!formedByHelper(index)) continue;
+                    {
+                        std::unique_lock lock(handoff.Lock);
+                        handoff.Changed.wait(lock, [&] {
+                            return handoff.Stop || formed < handoff.Taken + kStretchesAhead;
+                        });
+                        if (handoff.Stop) return;
+                    }
+                    try {
+                        formStretch(stretches[index], record, block);
+                    } catch (...) {
+                        const std::lock_guard lock(handoff.Lock);
+                        handoff.Failure = std::current_exception();
+                        handoff.Changed.notify_all();
+                        return;
+                    }
+                    const std::lock_guard lock(handoff.Lock);
+                    const std::size_t slot = formed % kStretchesAhead;
+                    handoff.Slots[slot].swap(block);  // takes back a block already written
+                    handoff.Filled[slot] = true;
+                    ++formed;
+                    handoff.Changed.notify_all();
+                }
+            });
+        } catch (const std::system_error&) {
+            // No thread to be had: this thread forms every stretch.
+        }
+    }
+    const bool shared = helper.joinable();
+    const auto stopHelper = [&] {
+        if (!shared) return;
+        {
+            const std::lock_guard lock(handoff.Lock);
+            handoff.Stop = true;
+        }
+        handoff.Changed.notify_all();
+        helper.join();
+    };
+
     std::string block;
-    block.reserve(kBlockSize + kLongestLine);
+    block.reserve(kStretchText + kLongestLine);
     bool written = true;
-    do {
-        ParseRecord();
-        appendLine(*this, block);
-        if (block.size() >= kBlockSize) written = WriteBlock(file, block);
-    } while (written && NextRecord());
-    if (written) written = WriteBlock(file, block);
+    try {
+        std::size_t taken = 0;
+        for (std::size_t index = 0; written && index < count; ++index) {
+            if (!shared || !formedByHelper(index)) {
+                CursorOffset = formStretch(stretches[index], *this, block);
+                ParsedAt = kNoCursor;
+                written = WriteBlock(file, block);
+                continue;
+            }
+            const std::size_t slot = taken % kStretchesAhead;
+            {
+                std::unique_lock lock(handoff.Lock);
+                handoff.Changed.wait(lock, [&] { return handoff.Filled[slot] || handoff.Failure; });
+                if (!handoff.Filled[slot]) std::rethrow_exception(handoff.Failure);
+                handoff.Slots[slot].swap(block);
+                handoff.Filled[slot] = false;
+                handoff.Taken = ++taken;
+            }
+            handoff.Changed.notify_all();
+            written = WriteBlock(file, block);
+        }
+    } catch (...) {
+        stopHelper();
+        std::fclose(file);
+        throw;
+    }
+    stopHelper();
     // Whatever was written before a failure stays in the file.
     const bool closed = std::fclose(file) == 0;
     return written && closed;
