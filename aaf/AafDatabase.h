@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -53,6 +54,11 @@ public:
     void FirstRecord();
     bool NextRecord();
     void ParseRecord();
+    // Parses the records from the current one to the last and hands each to `visit`, on this
+    // thread and in order; stops when `visit` gives false, and then gives false. A large text
+    // is parsed ahead on a second thread, so `visit` must not change this database. The
+    // database ends on the record visited last, as a walk with NextRecord leaves it.
+    bool WalkRecords(const std::function<bool(const AafRecord&)>& visit);
     // Writes the record as AAF text into `out` (kFormatRecordSize bytes); null without a buffer.
     char* FormatRecord(char* out);
     bool AppendRecord();

@@ -1,14 +1,10 @@
 // Writing one line per record in large blocks, for the CSV and NUM outputs.
-#include <condition_variable>
 #include <cstdio>
-#include <exception>
-#include <mutex>
 #include <string>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #include "aaf/AafDatabase.h"
+#include "aaf/SlotRing.h"
 
 namespace tervalo {
 
@@ -32,17 +28,6 @@ struct Stretch {
 bool WriteBlock(std::FILE* file, const std::string& block) {
     return std::fwrite(block.data(), 1, block.size(), file) == block.size();
 }
-
-// Blocks of lines that the second thread hands to the writing thread, in stretch order.
-struct Handoff {
-    std::mutex Lock;
-    std::condition_variable Changed;
-    std::vector<std::string> Slots = std::vector<std::string>(kStretchesAhead);
-    std::vector<bool> Filled = std::vector<bool>(kStretchesAhead, false);
-    std::size_t Taken = 0;  // blocks written so far
-    bool Stop = false;      // the writing ended early; the second thread gives up
-    std::exception_ptr Failure;
-};
 
 }  // namespace
 
@@ -86,85 +71,38 @@ bool AafDatabase::SaveRecordLines(const std::string& path, LineFormatter appendL
     // walk would. This thread forms the rest and writes every block in order.
     const std::size_t count = stretches.size();
     const auto formedByHelper = [count](std::size_t index) { return (count - 1 - index) % 2 == 1; };
-    Handoff handoff;
-    std::thread helper;
-    if (count > 1 && std::thread::hardware_concurrency() > 1) {
-        try {
-            helper = std::thread([&] {
-                AafRecord record;
-                std::string block;
-                block.reserve(kStretchText + kLongestLine);
-                std::size_t formed = 0;
-                for (std::size_t index = 0; index < count; ++index) {
-                    if (!formedByHelper(index)) continue;
-                    {
-                        std::unique_lock lock(handoff.Lock);
-                        handoff.Changed.wait(lock, [&] {
-                            return handoff.Stop || formed < handoff.Taken + kStretchesAhead;
-                        });
-                        if (handoff.Stop) return;
-                    }
-                    try {
-                        formStretch(stretches[index], record, block);
-                    } catch (...) {
-                        const std::lock_guard lock(handoff.Lock);
-                        handoff.Failure = std::current_exception();
-                        handoff.Changed.notify_all();
-                        return;
-                    }
-                    const std::lock_guard lock(handoff.Lock);
-                    const std::size_t slot = formed % kStretchesAhead;
-                    handoff.Slots[slot].swap(block);  // takes back a block already written
-                    handoff.Filled[slot] = true;
-                    ++formed;
-                    handoff.Changed.notify_all();
-                }
-            });
-        } catch (const std::system_error&) {
-            // No thread to be had: this thread forms every stretch.
+    SlotRing<std::string, kStretchesAhead> formed;
+    const bool shared = count > 1 && formed.Start([&](auto& ring) {
+        AafRecord record;
+        for (std::size_t index = 0; index < count; ++index) {
+            if (!formedByHelper(index)) continue;
+            std::string* block = ring.WaitToFill();
+            if (block == nullptr) return;
+            formStretch(stretches[index], record, *block);
+            ring.Fill();
         }
-    }
-    const bool shared = helper.joinable();
-    const auto stopHelper = [&] {
-        if (!shared) return;
-        {
-            const std::lock_guard lock(handoff.Lock);
-            handoff.Stop = true;
-        }
-        handoff.Changed.notify_all();
-        helper.join();
-    };
+    });
 
-    std::string block;
-    block.reserve(kStretchText + kLongestLine);
+    std::string ownBlock;
+    ownBlock.reserve(kStretchText + kLongestLine);
     bool written = true;
     try {
-        std::size_t taken = 0;
         for (std::size_t index = 0; written && index < count; ++index) {
             if (!shared || !formedByHelper(index)) {
-                CursorOffset = formStretch(stretches[index], *this, block);
+                CursorOffset = formStretch(stretches[index], *this, ownBlock);
                 ParsedAt = kNoCursor;
-                written = WriteBlock(file, block);
+                written = WriteBlock(file, ownBlock);
                 continue;
             }
-            const std::size_t slot = taken % kStretchesAhead;
-            {
-                std::unique_lock lock(handoff.Lock);
-                handoff.Changed.wait(lock, [&] { return handoff.Filled[slot] || handoff.Failure; });
-                if (!handoff.Filled[slot]) std::rethrow_exception(handoff.Failure);
-                handoff.Slots[slot].swap(block);
-                handoff.Filled[slot] = false;
-                handoff.Taken = ++taken;
-            }
-            handoff.Changed.notify_all();
-            written = WriteBlock(file, block);
+            written = WriteBlock(file, formed.WaitToTake());
+            formed.Take();
         }
     } catch (...) {
-        stopHelper();
+        formed.Stop();
         std::fclose(file);
         throw;
     }
-    stopHelper();
+    formed.Stop();
     // Whatever was written before a failure stays in the file.
     const bool closed = std::fclose(file) == 0;
     return written && closed;

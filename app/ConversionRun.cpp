@@ -236,7 +236,7 @@ private:
         return true;
     }
 
-    void CopyIntoOutput(const AafDatabase& source) {
+    void CopyIntoOutput(const AafRecord& source) {
         if (CollectsIntoQck()) {
             CopyCommonFields(source, Databases.OutputQck);
             return;
@@ -266,12 +266,12 @@ private:
             Note(ReportKind::UnconvertibleCharacter, entry);
         }
         Effects.SelectEntry(static_cast<int>(index));
-        do {
-            source.ParseRecord();
-            CopyIntoOutput(source);
+        const bool walked = source.WalkRecords([&](const auto& record) {
+            CopyIntoOutput(record);
             if (!AppendToOutput()) Note(ReportKind::LostChart, entry);
-            if (!CountStep()) return false;
-        } while (source.NextRecord());
+            return CountStep();
+        });
+        if (!walked) return false;
         ShowCountNow();
         if (!Combined) {
             WriteOutput(OutputPrefix + LowerAsciiText(FileNameStem(entry)));

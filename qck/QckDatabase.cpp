@@ -238,6 +238,15 @@ bool QckDatabase::NextRecord() {
     return true;
 }
 
+bool QckDatabase::WalkRecords(const std::function<bool(const QckDatabase&)>& visit) {
+    if (CursorOffset == kNoCursor) return true;
+    do {
+        ParseRecord();
+        if (!visit(*this)) return false;
+    } while (NextRecord());
+    return true;
+}
+
 void QckDatabase::ParseRecord() {
     if (CursorOffset == kNoCursor) return;
     const std::size_t length = Buffer.Length();

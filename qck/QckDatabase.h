@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "aaf/AafDatabase.h"
@@ -35,6 +36,9 @@ public:
     const Utf8Conversion& LastConversion() const { return Buffer.LastConversion(); }
     bool NextRecord();
     void ParseRecord();
+    // Parses the records from the current one to the last and hands each to `visit`, in
+    // order; stops when `visit` gives false, and then gives false.
+    bool WalkRecords(const std::function<bool(const QckDatabase&)>& visit);
     // Writes the record as one 101-column line, CR LF and NUL into `out` (kQckFormatSize
     // bytes); null without a buffer.
     char* FormatRecord(char* out);

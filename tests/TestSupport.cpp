@@ -148,6 +148,26 @@ std::vector<std::vector<std::string>> ReadCsvWithPython(const std::string& path)
     return rows;
 }
 
+std::string MixedAafText(std::size_t size, unsigned seed) {
+    const std::vector<std::string> shapes = {
+        "#A93:Kiss,Anna,F,01.02.1950g,10:20,Pecs,H\r\n#B93:*,46N05,18E14,1he00,0\r\n\r\n",
+        // A bound without its colon is no record of its own, but ends the one before.
+        "#A93:Nagy,Bela,M,03.04.1960g,11:30,Gyor,H\r\n#A93Nagy\r\n\r\n",
+        // The location line stands behind a record that follows at once.
+        "#A93:Toth,,*,,,Szeged,H\r\n#A93:Szabo,Eva,F,5.6.1970,12h,Eger,H\r\n"
+        "#B93:*,47N54,20E22,1he00,1\r\n\r\n",
+        "#A93:Long,Notes,M,07.08.1980g,13:40,Wien,Austria\r\n#B93:*,48N12,16E22,1he00,0\r\n#" +
+            std::string(5000, 'n') + "\r\n\r\n",
+        "#A93:#A93:Twice,,,,\r\n\r\n",
+        "#A93:Bare\r\n",
+    };
+    std::mt19937 random(seed);
+    std::string text;
+    while (text.size() < size)
+        text += shapes[random() % shapes.size()];
+    return text;
+}
+
 std::filesystem::path SamplesDir() {
     std::filesystem::path dir = TERVALO_SAMPLES_DIR;
     std::error_code error;

@@ -49,6 +49,12 @@ std::string ShellQuoted(std::string_view text);
 std::vector<std::vector<std::string>> ReadCsvWithPython(const std::string& path);
 bool PythonHasModule(const char* module);
 
+// AAF text of at least `size` bytes made of sound and damaged records in a random order fixed
+// by `seed`: bounds without their colon, location lines behind the next record, long notes,
+// doubled markers, bare first lines. Large texts are handled in stretches on two threads, and
+// this puts the stretches' edges among every kind of record.
+std::string MixedAafText(std::size_t size, unsigned seed);
+
 // The folder of real sample files, or empty when it is absent.
 std::filesystem::path SamplesDir();
 // Skips the current test with a message when a sample file is absent.

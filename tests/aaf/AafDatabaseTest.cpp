@@ -5,6 +5,7 @@
 #include <cmath>
 #include <filesystem>
 #include <limits>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -501,6 +502,86 @@ TEST(AafDatabase, WalkAfterANewLoadFollowsTheNewText) {
     EXPECT_EQ(FieldText(db.LastName), "Appended");
 }
 
+// A record as AAF text, through a database of its own (formatting fills in a zero day).
+std::string RecordText(const AafRecord& record) {
+    AafDatabase scratch;
+    static_cast<AafRecord&>(scratch) = record;
+    char out[kFormatRecordSize];
+    return scratch.FormatRecord(out);
+}
+
+struct WalkedRecord {
+    std::size_t Cursor;
+    std::string Text;
+    bool operator==(const WalkedRecord&) const = default;
+};
+
+// Every record a walk with ParseRecord and NextRecord finds, from the first.
+std::vector<WalkedRecord> PlainWalk(AafDatabase& db) {
+    std::vector<WalkedRecord> walked;
+    db.FirstRecord();
+    do {
+        db.ParseRecord();
+        walked.push_back({db.Cursor(), RecordText(db)});
+    } while (db.NextRecord());
+    return walked;
+}
+
+// A large text is parsed ahead on a second thread; a small one as a plain walk.
+TEST(AafDatabase, WalkRecordsVisitsWhatAPlainWalkFindsAndEndsOnTheLast) {
+    for (const std::size_t size : {std::size_t{20000}, std::size_t{3'000'000}}) {
+        SCOPED_TRACE(size);
+        TempDir dir;
+        AafDatabase db;
+        ASSERT_TRUE(LoadText(db, dir, test::MixedAafText(size, 7)));
+        std::vector<WalkedRecord> visited;
+        EXPECT_TRUE(db.WalkRecords([&](const AafRecord& record) {
+            visited.push_back({0, RecordText(record)});
+            return true;
+        }));
+        const WalkedRecord last{db.Cursor(), RecordText(db)};
+        EXPECT_FALSE(db.NextRecord());
+
+        std::vector<WalkedRecord> expected = PlainWalk(db);
+        ASSERT_GT(expected.size(), 10u);
+        EXPECT_EQ(last, expected.back());
+        for (WalkedRecord& record : expected)
+            record.Cursor = 0;
+        ASSERT_EQ(visited.size(), expected.size());
+        for (std::size_t i = 0; i < expected.size(); ++i)
+            ASSERT_EQ(visited[i].Text, expected[i].Text) << "record " << i;
+    }
+}
+
+TEST(AafDatabase, WalkRecordsStopsWhereTheVisitSaysAndPassesFailuresOn) {
+    TempDir dir;
+    AafDatabase db;
+    ASSERT_TRUE(LoadText(db, dir, test::MixedAafText(3'000'000, 11)));
+    const std::vector<WalkedRecord> expected = PlainWalk(db);
+    ASSERT_GT(expected.size(), 1000u);
+
+    // Stopped beyond the first batches: the database stands on the record visited last, and
+    // a plain walk goes on from there.
+    db.FirstRecord();
+    std::size_t count = 0;
+    EXPECT_FALSE(db.WalkRecords([&](const AafRecord&) { return ++count < 700; }));
+    EXPECT_EQ(count, 700u);
+    EXPECT_EQ((WalkedRecord{db.Cursor(), RecordText(db)}), expected[699]);
+    ASSERT_TRUE(db.NextRecord());
+    EXPECT_EQ(db.Cursor(), expected[700].Cursor);
+
+    // A walk that starts on a later record visits from there.
+    count = 0;
+    EXPECT_TRUE(db.WalkRecords([&](const AafRecord&) { return ++count > 0; }));
+    EXPECT_EQ(count, expected.size() - 700);
+
+    db.FirstRecord();
+    EXPECT_THROW(db.WalkRecords([](const AafRecord& record) -> bool {
+        if (FieldText(record.LastName) == "Szabo") throw std::runtime_error("visit failed");
+        return true;
+    }),
+                 std::runtime_error);
+}
 TEST(AafDatabase, SizesTheBufferByTheGrowthRule) {
     const std::pair<std::int64_t, std::int64_t> growth[] = {
         {0, 65536}, {100, 65536}, {5000, 69632}, {200000, 262144}, {253953, 319488}};

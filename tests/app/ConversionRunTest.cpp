@@ -270,6 +270,26 @@ TEST_F(ConversionRunTest, AbortStopsAfterTheChartBeingConverted) {
     EXPECT_EQ(Front.Events.back(), "select -1");
 }
 
+// A large database is parsed ahead on a second thread; the run must see every chart in order
+// and still stop right after the chart during which the button was pressed.
+TEST_F(ConversionRunTest, LargeDatabasesConvertWholeAndStopAtOnce) {
+    const std::string text = AafCharts("L", 20000);
+    ASSERT_GT(text.size(), 1'000'000u);
+    const std::string large = Input("large.aaf", text);
+    EXPECT_TRUE(Convert({large}, Target::Aaf, false).Items.empty());
+    // The saved text ends with its last line.
+    ExpectBytes(ReadFile(Output("large.aaf")), text.substr(0, text.size() - 2));
+
+    fs::remove(Output("large.aaf"));
+    Front.Counts.clear();
+    Front.OnCount = [this](std::int32_t count) {
+        if (count == 5000) Abort = true;
+    };
+    EXPECT_EQ(Convert({large}, Target::Aaf, false).Ending, RunEnding::Aborted);
+    EXPECT_EQ(Front.Counts.back(), 5000);
+    EXPECT_TRUE(OutputNames().empty());
+}
+
 TEST_F(ConversionRunTest, StaleAbortFromBeforeTheRunIsCleared) {
     Abort = true;
     const RunReport report = Convert({Input("a.aaf", AafCharts("A", 3))}, Target::Aaf, false);

@@ -1,0 +1,82 @@
+// Walking an AAF text record by record, parsing ahead on a second thread.
+#include <algorithm>
+#include <array>
+#include <cstddef>
+
+#include "aaf/AafDatabase.h"
+#include "aaf/SlotRing.h"
+
+namespace tervalo {
+
+namespace {
+
+// Below this much text a walk is over before a second thread would have started.
+constexpr std::size_t kSharedWalkText = 256 * 1024;
+// Records are handed over this many at a time, so that the handing costs little per record,
+// while a few batches stay small enough to be parsed and read again from the cache.
+constexpr std::size_t kBatchRecords = 64;
+constexpr std::size_t kBatchesAhead = 4;
+
+struct RecordBatch {
+    std::array<AafRecord, kBatchRecords> Records;
+    std::array<std::size_t, kBatchRecords> Cursors{};
+    std::size_t Count = 0;
+    bool Last = false;  // the text has no record behind this batch
+};
+
+}  // namespace
+
+bool AafDatabase::WalkRecords(const std::function<bool(const AafRecord&)>& visit) {
+    if (CursorOffset == kNoCursor) return true;
+    const std::string_view text = Buffer.View();
+    SlotRing<RecordBatch, kBatchesAhead> parsed;
+    const bool shared = text.size() - std::min(CursorOffset, text.size()) > kSharedWalkText &&
+                        parsed.Start([text, cursor = CursorOffset](auto& ring) mutable {
+                            for (;;) {
+                                RecordBatch* batch = ring.WaitToFill();
+                                if (batch == nullptr) return;
+                                batch->Count = 0;
+                                batch->Last = false;
+                                while (batch->Count < kBatchRecords && !batch->Last) {
+                                    const std::size_t bound =
+                                        ParseRecordAt(text, cursor, batch->Records[batch->Count]);
+                                    batch->Cursors[batch->Count++] = cursor;
+                                    cursor = NextCursor(text, cursor, bound);
+                                    batch->Last = cursor == kNoCursor;
+                                }
+                                const bool last = batch->Last;
+                                ring.Fill();
+                                if (last) return;
+                            }
+                        });
+    if (!shared) {
+        do {
+            ParseRecord();
+            if (!visit(*this)) return false;
+        } while (NextRecord());
+        return true;
+    }
+
+    // The database takes on the record visited last, so that it ends as a plain walk does.
+    const auto endOn = [this](const RecordBatch& batch, std::size_t index) {
+        static_cast<AafRecord&>(*this) = batch.Records[index];
+        CursorOffset = batch.Cursors[index];
+        ParsedAt = kNoCursor;
+    };
+    for (;;) {
+        const RecordBatch& batch = parsed.WaitToTake();
+        for (std::size_t index = 0; index < batch.Count; ++index) {
+            if (!visit(batch.Records[index])) {
+                endOn(batch, index);
+                return false;
+            }
+        }
+        if (batch.Last) {
+            endOn(batch, batch.Count - 1);
+            return true;
+        }
+        parsed.Take();
+    }
+}
+
+}  // namespace tervalo
