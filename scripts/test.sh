@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test: the suite as built for use, the suite
-# under AddressSanitizer and UndefinedBehaviorSanitizer, and a short run of every fuzz target.
+# under AddressSanitizer and UndefinedBehaviorSanitizer, the suite without the window under
+# ThreadSanitizer, and a short run of every fuzz target.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -9,7 +10,7 @@ jobs="$(nproc)"
 passed=0
 failed=0
 skipped=0
-for preset in dev asan-ubsan; do
+for preset in dev asan-ubsan tsan; do
     echo "== $preset: build"
     cmake --preset "$preset" >/dev/null
     cmake --build --preset "$preset" -j"$jobs"
