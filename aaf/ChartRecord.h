@@ -56,4 +56,16 @@ void SetFieldText(char (&field)[N], std::string_view text) {
 // Copies the fifteen common fields, texts up to and including their NUL.
 void CopyCommonFields(const ChartRecord& from, ChartRecord& to);
 
+// Walks a database from its current record to its last with ParseRecord and NextRecord,
+// handing each record to `visit`; stops when `visit` gives false, and then gives false.
+template <typename Database, typename Visit>
+bool VisitEachRecord(Database& database, const Visit& visit) {
+    if (!database.HasCurrentRecord()) return true;
+    do {
+        database.ParseRecord();
+        if (!visit(database)) return false;
+    } while (database.NextRecord());
+    return true;
+}
+
 }  // namespace tervalo

@@ -98,11 +98,9 @@ bool AafDatabase::SaveRecordLines(const std::string& path, LineFormatter appendL
             formed.Take();
         }
     } catch (...) {
-        formed.Stop();
-        std::fclose(file);
+        std::fclose(file);  // the ring stops and joins the second thread as it goes
         throw;
     }
-    formed.Stop();
     // Whatever was written before a failure stays in the file.
     const bool closed = std::fclose(file) == 0;
     return written && closed;

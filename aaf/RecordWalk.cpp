@@ -49,13 +49,7 @@ bool AafDatabase::WalkRecords(const std::function<bool(const AafRecord&)>& visit
                                 if (last) return;
                             }
                         });
-    if (!shared) {
-        do {
-            ParseRecord();
-            if (!visit(*this)) return false;
-        } while (NextRecord());
-        return true;
-    }
+    if (!shared) return VisitEachRecord(*this, visit);
 
     // The database takes on the record visited last, so that it ends as a plain walk does.
     const auto endOn = [this](const RecordBatch& batch, std::size_t index) {

@@ -239,12 +239,7 @@ bool QckDatabase::NextRecord() {
 }
 
 bool QckDatabase::WalkRecords(const std::function<bool(const QckDatabase&)>& visit) {
-    if (CursorOffset == kNoCursor) return true;
-    do {
-        ParseRecord();
-        if (!visit(*this)) return false;
-    } while (NextRecord());
-    return true;
+    return VisitEachRecord(*this, visit);
 }
 
 void QckDatabase::ParseRecord() {
