@@ -10,6 +10,7 @@
 #include <unordered_map>
 
 #include "aaf/FoldChartName.h"
+#include "aaf/Platform.h"
 
 namespace tervalo {
 
@@ -25,23 +26,24 @@ constexpr char kSeparator = static_cast<char>(std::filesystem::path::preferred_s
 
 bool EnsureFolder(const std::string& folder) {
     std::error_code error;
-    if (std::filesystem::is_directory(folder, error)) return true;
+    const std::filesystem::path path = PathFromUtf8(folder);
+    if (std::filesystem::is_directory(path, error)) return true;
     // One level only: a missing parent means the path is wrong, not that a tree is wanted.
-    std::filesystem::create_directory(folder, error);
-    return !error && std::filesystem::is_directory(folder, error);
+    std::filesystem::create_directory(path, error);
+    return !error && std::filesystem::is_directory(path, error);
 }
 
 // One open, one write, one close. A file that didn't get the whole text is deleted, so that no
 // chart program finds half a chart.
 bool WriteChartFile(const std::string& path, std::string_view text) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
+    std::FILE* file = OpenFile(path, "wb");
     if (file == nullptr) return false;
     // The text goes out in one piece; a stdio buffer would only copy it once more.
     std::setvbuf(file, nullptr, _IONBF, 0);
     const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
     const bool closed = std::fclose(file) == 0;
     if (written && closed) return true;
-    std::remove(path.c_str());
+    RemoveFile(path);
     return false;
 }
 

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "aaf/AafDatabase.h"
+#include "aaf/Platform.h"
 #include "aaf/SlotRing.h"
 
 namespace tervalo {
@@ -35,7 +36,7 @@ bool AafDatabase::SaveRecordLines(const std::string& path, LineFormatter appendL
     if (!HasCurrentRecord() || path.empty()) return false;
     FirstRecord();
     if (!HasCurrentRecord()) return false;
-    std::FILE* file = std::fopen(path.c_str(), "wb");
+    std::FILE* file = OpenFile(path, "wb");
     if (file == nullptr) return false;
     // The blocks are large already; a stdio buffer would only copy them once more.
     std::setvbuf(file, nullptr, _IONBF, 0);

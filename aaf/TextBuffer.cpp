@@ -7,6 +7,8 @@
 #include <limits>
 #include <memory>
 
+#include "aaf/Platform.h"
+
 namespace tervalo {
 
 namespace {
@@ -61,11 +63,10 @@ void TextBuffer::Truncate(std::size_t length) {
 
 LoadFailure TextBuffer::LoadFile(const std::string& path) {
     Conversion = {};
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    std::unique_ptr<std::FILE, FileCloser> file(OpenFile(path, "rb"));
     if (!file) return LoadFailure::NotOpened;
-    if (std::fseek(file.get(), 0, SEEK_END) != 0) return LoadFailure::NotOpened;
-    const long size = std::ftell(file.get());  // a folder opens but has no size
-    if (size < 0 || std::fseek(file.get(), 0, SEEK_SET) != 0) return LoadFailure::NotOpened;
+    const std::int64_t size = FileSize(file.get());  // a folder opens but has no size
+    if (size < 0) return LoadFailure::NotOpened;
     // The capacity is a 32-bit count, so a file it can't hold with its growth room is refused
     // rather than truncated. Checked before the sum: a folder reports the largest size.
     if (size > kMaxCapacity - kGrowthRoom) return LoadFailure::TooLarge;
@@ -113,7 +114,7 @@ void TextBuffer::CutTrailingEmptyLines() {
 }
 
 bool TextBuffer::SaveFile(const std::string& path) const {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
+    std::FILE* file = OpenFile(path, "wb");
     if (file == nullptr) return false;
     const std::size_t written = std::fwrite(Bytes, 1, Used, file);
     const bool closed = std::fclose(file) == 0;

@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "aaf/AafDatabase.h"
+#include "aaf/Platform.h"
 #include "app/FileList.h"
 #include "app/PlacidusChart.h"
 #include "qck/QckDatabase.h"
@@ -86,7 +87,7 @@ std::string LowerAsciiText(std::string text) {
 
 // The entry's file name without its extension.
 std::string FileNameStem(const std::string& path) {
-    const std::size_t nameStart = path.find_last_of("/\\");
+    const std::size_t nameStart = LastPathSeparator(path);
     std::string name = nameStart == std::string::npos ? path : path.substr(nameStart + 1);
     const std::size_t dot = name.rfind('.');
     if (dot != std::string::npos) name.erase(dot);
@@ -95,14 +96,14 @@ std::string FileNameStem(const std::string& path) {
 
 std::string NormalPath(const std::string& path) {
     std::error_code error;
-    fs::path absolute = fs::absolute(fs::path(path), error);
-    if (error) absolute = fs::path(path);
-    return absolute.lexically_normal().string();
+    fs::path absolute = fs::absolute(PathFromUtf8(path), error);
+    if (error) absolute = PathFromUtf8(path);
+    return Utf8FromPath(absolute.lexically_normal());
 }
 
 bool PathExists(const std::string& path) {
     std::error_code error;
-    return fs::exists(fs::symlink_status(fs::path(path), error));
+    return fs::exists(fs::symlink_status(PathFromUtf8(path), error));
 }
 
 std::int32_t SaturatedIncrement(std::int32_t count) {
@@ -288,11 +289,11 @@ private:
         // The same file under another spelling: a link, or another case on a case-blind disk.
         // Only names that could be the same file are asked of the file system.
         if (!PathExists(path)) return false;
-        const std::string name = LowerAsciiText(fs::path(path).filename().string());
+        const std::string name = LowerAsciiText(Utf8FromPath(PathFromUtf8(path).filename()));
         std::error_code error;
         for (const std::string& taken : TakenPaths) {
-            if (LowerAsciiText(fs::path(taken).filename().string()) == name &&
-                fs::equivalent(fs::path(taken), fs::path(path), error)) {
+            if (LowerAsciiText(Utf8FromPath(PathFromUtf8(taken).filename())) == name &&
+                fs::equivalent(PathFromUtf8(taken), PathFromUtf8(path), error)) {
                 return true;
             }
         }
@@ -376,7 +377,7 @@ double LocalDateTimeNow() {
     const auto milliseconds =
         duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
     std::tm local{};
-    localtime_r(&seconds, &local);
+    if (!LocalTime(seconds, local)) return 0.0;
     const std::int64_t days =
         DaysFromCivil(local.tm_year + 1900, static_cast<unsigned>(local.tm_mon + 1),
                       static_cast<unsigned>(local.tm_mday)) -
@@ -394,7 +395,7 @@ std::int32_t StampNumber(double dateTime) {
 }
 
 std::string OutputPrefixOf(const std::string& executablePath) {
-    const std::size_t separator = executablePath.find_last_of("/\\");
+    const std::size_t separator = LastPathSeparator(executablePath);
     return separator == std::string::npos ? std::string() : executablePath.substr(0, separator + 1);
 }
 

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "aaf/Platform.h"
+
 namespace tervalo {
 
 namespace {
@@ -55,7 +57,7 @@ void AddToFileList(std::vector<std::string>& list, const std::vector<std::string
 }
 
 std::string PathExtension(const std::string& path) {
-    const std::size_t nameStart = path.find_last_of("/\\");
+    const std::size_t nameStart = LastPathSeparator(path);
     const std::size_t dot = path.rfind('.');
     if (dot == std::string::npos || (nameStart != std::string::npos && dot < nameStart)) return {};
     return path.substr(dot);

@@ -10,6 +10,7 @@
 
 #include "aaf/AafDatabase.h"
 #include "aaf/ChartRecord.h"
+#include "aaf/Platform.h"
 #include "qck/QckDatabase.h"
 
 namespace tervalo {
@@ -66,7 +67,7 @@ enum class SecondsRule { Aaf, Qck };
 
 // One read of at most the header's size; a folder opens but reads nothing.
 bool ReadHeader(const std::string& path, Header& header) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
+    std::FILE* file = OpenFile(path, "rb");
     if (file == nullptr) return false;
     const std::size_t read = std::fread(header.data(), 1, header.size(), file);
     std::fclose(file);

@@ -11,6 +11,7 @@
 
 #include "aaf/AafDatabase.h"
 #include "aaf/CountryCodeTable.h"
+#include "aaf/Platform.h"
 #include "app/ConversionRun.h"
 #include "app/FileList.h"
 #include "cli/CommandLine.h"
@@ -80,7 +81,7 @@ int main(int argc, char* argv[]) {
         return 2;
     }
     std::error_code error;
-    if (!std::filesystem::is_directory(line.OutputDir, error)) {
+    if (!std::filesystem::is_directory(tervalo::PathFromUtf8(line.OutputDir), error)) {
         std::fprintf(stderr, "tervalo-convert: not a folder: %s\n", line.OutputDir.c_str());
         return 2;
     }

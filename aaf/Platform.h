@@ -1,0 +1,39 @@
+// What differs between Linux and Windows: paths, files, the local clock. Each difference is one
+// small function here, with both bodies side by side in Platform.cpp; the rest of the code
+// calls these and holds no system test of its own.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace tervalo {
+
+// Paths travel through the program as UTF-8. On Windows a path reaches the file system as
+// UTF-16, so that every letter of a name arrives, whatever the ANSI code page holds.
+std::filesystem::path PathFromUtf8(std::string_view utf8Path);
+std::string Utf8FromPath(const std::filesystem::path& path);
+
+// std::fopen of a UTF-8 path.
+std::FILE* OpenFile(const std::string& utf8Path, const char* mode);
+// std::remove of a UTF-8 path.
+bool RemoveFile(const std::string& utf8Path);
+
+// Whether the character separates folders: "/" everywhere, and "\" on Windows as well. On
+// Linux a backslash is an ordinary letter of a name.
+bool IsPathSeparator(char c);
+// The position of the last separator in the path, or npos.
+std::size_t LastPathSeparator(std::string_view path);
+
+// The size of an open file, with the position back at its start; -1 when it has none. Sizes
+// are 64-bit on both systems (a long holds only 2 GiB on Windows).
+std::int64_t FileSize(std::FILE* file);
+
+// The local calendar time of a moment; false when the system can't give it.
+bool LocalTime(std::time_t moment, std::tm& local);
+
+}  // namespace tervalo
