@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "aaf/ExtendedMath.h"
+#include "aaf/TextScan.h"
 
 namespace tervalo {
 
@@ -317,7 +318,23 @@ public:
         std::memcpy(Out + Used, text.data(), count);
         Used += count;
     }
-    void PutTextOrStar(std::string_view text) { Put(text.empty() ? std::string_view("*") : text); }
+    // A name, place or country of the "#A93:" line, "*" when empty. The line is read again when
+    // the collected text is walked, and by other programs line by line: a line break in the text
+    // would cut the line, and a marker in it would open a record or a location line of its own.
+    // So line breaks stand as spaces, and so does the "#" of a marker.
+    void PutLineText(std::string_view text) {
+        if (text.empty()) {
+            Put('*');
+            return;
+        }
+        for (std::size_t from = 0;;) {
+            const std::size_t at = FindFirstOf<'\r', '\n', '#'>(text, from);
+            Put(text.substr(from, at - from));
+            if (at == text.size()) return;
+            Put(text[at] == '#' && !StartsMarker(text.substr(at)) ? '#' : ' ');
+            from = at + 1;
+        }
+    }
     void PutNumber(std::int64_t value) {
         char digits[24];
         const auto result = std::to_chars(digits, digits + sizeof digits, value);
@@ -339,6 +356,9 @@ public:
 
 private:
     static constexpr std::size_t kLimit = kFormatRecordSize - 1;  // room for the NUL
+    static bool StartsMarker(std::string_view text) {
+        return text.starts_with(kNextRecordMarker) || text.starts_with(kLocationMarker);
+    }
     char* Out;
     std::size_t Used = 0;
 };
@@ -410,9 +430,9 @@ std::string_view DaylightCodeText(std::int32_t code) {
 std::size_t FormatRecordText(AafDatabase& record, char* out) {
     RecordWriter writer(out);
     writer.Put(kRecordMarker);
-    writer.PutTextOrStar(FieldText(record.LastName));
+    writer.PutLineText(FieldText(record.LastName));
     writer.Put(',');
-    writer.PutTextOrStar(FieldText(record.FirstName));
+    writer.PutLineText(FieldText(record.FirstName));
     writer.Put(',');
     // A NUL would end the whole text on the next load and lose every record behind it.
     writer.Put(record.Gender != '\0' ? record.Gender : '*');
@@ -437,9 +457,9 @@ std::size_t FormatRecordText(AafDatabase& record, char* out) {
 
     PutTime(writer, record.Time);
     writer.Put(',');
-    writer.PutTextOrStar(FieldText(record.Place));
+    writer.PutLineText(FieldText(record.Place));
     writer.Put(',');
-    writer.PutTextOrStar(FieldText(record.Country));
+    writer.PutLineText(FieldText(record.Country));
     writer.Put("\r\n");
 
     writer.Put("#B93:");

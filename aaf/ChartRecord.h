@@ -35,6 +35,12 @@ struct ChartRecord {
     char Gender = '*';
 };
 
+// The gender letter in capitals, for the writers that turn it into something else: people
+// type "m" and "f" as often as "M" and "F". The record itself keeps the letter as given.
+constexpr char GenderLetter(char gender) {
+    return gender >= 'a' && gender <= 'z' ? static_cast<char>(gender - 'a' + 'A') : gender;
+}
+
 // The text of a field up to its NUL (never past the field's end).
 template <std::size_t N>
 std::string_view FieldText(const char (&field)[N]) {

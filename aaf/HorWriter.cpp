@@ -2,9 +2,11 @@
 #include "aaf/AafDatabase.h"
 
 #include <algorithm>
+#include <array>
 #include <string_view>
 
 #include "aaf/ChartFiles.h"
+#include "aaf/Utf8Text.h"
 
 namespace tervalo {
 
@@ -30,38 +32,69 @@ void AppendInteger(std::string& out, std::int64_t value) {
     out.append("\n.");
 }
 
+// The bytes that are not copied as they stand; nearly every byte of a chart's text is.
+constexpr std::array<bool, 256> BuildNeedsEscape() {
+    std::array<bool, 256> needsEscape{};
+    for (const unsigned char c : {'\\', '\n', '\r', '\x1a', ','})
+        needsEscape[c] = true;
+    for (unsigned byte = 0x80; byte < 0x100; ++byte)
+        needsEscape[byte] = Windows1250CodePoint(static_cast<unsigned char>(byte)) > 0xFF;
+    return needsEscape;
+}
+constexpr std::array<bool, 256> kNeedsEscape = BuildNeedsEscape();
+// The five bytes the code page leaves out have no code point; they keep their byte.
+static_assert(!kNeedsEscape[0x81] && !kNeedsEscape[0x98] && !kNeedsEscape[0xE1]);
+static_assert(kNeedsEscape[0xF5] && kNeedsEscape[0x8A] && kNeedsEscape[0x80]);
+
+void AppendCodePoint(std::string& out, char32_t codePoint) {
+    static constexpr char kHexDigits[] = "0123456789abcdef";
+    const char escape[] = {'\\',
+                           'u',
+                           kHexDigits[(codePoint >> 12) & 0xF],
+                           kHexDigits[(codePoint >> 8) & 0xF],
+                           kHexDigits[(codePoint >> 4) & 0xF],
+                           kHexDigits[codePoint & 0xF]};
+    out.append(escape, sizeof escape);
+}
+
 // The chart program unpickles these files, and unpickling runs what it reads: a raw line break
 // would end the text early and turn the rest of a name or note into instructions. So the text
 // is escaped as protocol 0 escapes it, and no chart text can add, drop or change an item.
+// Protocol 0 reads each byte as the character of the same number: right for ASCII and for the
+// letters the code page shares with Latin-1 (a acute, o umlaut), wrong for the others (o double
+// acute, r caron), which go as "\u" and their code point, as the pickle module writes them.
 // Notes keep their line breaks, one "\u000a" for each CR LF pair; their commas become
 // semicolons, as HOR files from this program have always had them.
 void AppendEscaped(std::string& out, std::string_view text, bool isNotes = false) {
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
+    std::size_t from = 0;
+    while (from < text.size()) {
+        std::size_t at = from;
+        while (at < text.size() && !kNeedsEscape[static_cast<unsigned char>(text[at])])
+            ++at;
+        out.append(text.data() + from, at - from);
+        if (at == text.size()) break;
+        from = at + 1;
+        const char c = text[at];
         switch (c) {
+            // Protocol 0 escapes Ctrl-Z too: read in text mode on Windows it ends the file.
             case '\\':
-                out.append("\\u005c");
-                break;
             case '\n':
-                out.append("\\u000a");
+            case '\x1a':
+                AppendCodePoint(out, static_cast<unsigned char>(c));
                 break;
             case '\r':
-                if (isNotes && i + 1 < text.size() && text[i + 1] == '\n') {
-                    out.append("\\u000a");
-                    ++i;
+                if (isNotes && from < text.size() && text[from] == '\n') {
+                    AppendCodePoint(out, '\n');
+                    ++from;
                 } else {
-                    out.append("\\u000d");
+                    AppendCodePoint(out, '\r');
                 }
-                break;
-            case '\x1a':
-                // Protocol 0 escapes Ctrl-Z too: read in text mode on Windows it ends the file.
-                out.append("\\u001a");
                 break;
             case ',':
                 out.push_back(isNotes ? ';' : ',');
                 break;
             default:
-                out.push_back(c);
+                AppendCodePoint(out, Windows1250CodePoint(static_cast<unsigned char>(c)));
         }
     }
 }
@@ -78,8 +111,9 @@ void AppendHorText(const AafDatabase& chart, std::string& out) {
     out.push_back(' ');
     AppendEscaped(out, GivenNames(chart));
     out.append(kTextEnd);
-    AppendFlag(out, chart.Gender == 'M');             // 2: male
-    AppendInteger(out, chart.Gender == 'E' ? 4 : 0);  // 3: chart type, 4 for an event
+    const char gender = GenderLetter(chart.Gender);
+    AppendFlag(out, gender == 'M');             // 2: male
+    AppendInteger(out, gender == 'E' ? 4 : 0);  // 3: chart type, 4 for an event
 
     const std::int32_t year = chart.Year == 0 ? 1 : std::clamp(chart.Year, kMinYear, kMaxYear);
     AppendFlag(out, year < 0);  // 4: before the common era

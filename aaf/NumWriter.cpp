@@ -78,11 +78,12 @@ void AppendNumLine(const AafRecord& chart, std::string& out) {
     out.push_back(',');
 
     // Chart type: 2 for an event, 3 for a person born before the common era, 1 otherwise.
-    out.push_back(chart.Gender == 'E' ? '2' : year < 0 ? '3' : '1');
+    const char gender = GenderLetter(chart.Gender);
+    out.push_back(gender == 'E' ? '2' : year < 0 ? '3' : '1');
     out.push_back(',');
     // The gender letters are Hungarian initials: "N" (no) for a woman, "F" (ferfi) for a man.
-    if (chart.Gender == 'F') out.push_back('N');
-    if (chart.Gender == 'M') out.push_back('F');
+    if (gender == 'F') out.push_back('N');
+    if (gender == 'M') out.push_back('F');
     out.push_back(',');
     AppendNotes(out, FieldText(chart.Notes));
     out.append("\r\n");

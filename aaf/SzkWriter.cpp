@@ -23,6 +23,19 @@ void AppendLineText(std::string& out, std::string_view text) {
         out.push_back(c == '\r' || c == '\n' ? ' ' : c);
 }
 
+// The chart program reads 0 as a man, 1 as a woman and 2 as anything else: an event, or a
+// chart whose gender nobody gave.
+std::int64_t SzkGender(char gender) {
+    switch (GenderLetter(gender)) {
+        case 'M':
+            return 0;
+        case 'F':
+            return 1;
+        default:
+            return 2;
+    }
+}
+
 void AppendKey(std::string& out, std::string_view key, std::int64_t value) {
     out.append(key);
     AppendDecimal(out, value);
@@ -72,7 +85,7 @@ void AppendSzkText(const AafDatabase& chart, std::string& out) {
     AppendLineText(out,
                    firstName.substr(std::min(firstName.find_first_not_of(" *"), firstName.size())));
     out.append(kLineEnd);
-    AppendKey(out, "Gender=", std::int64_t{chart.Gender == 'M' ? 0 : 1});
+    AppendKey(out, "Gender=", SzkGender(chart.Gender));
 
     const std::int32_t year = chart.Year == 0 ? 1 : std::clamp(chart.Year, kMinYear, kMaxYear);
     AppendKey(out, "Year=", std::int64_t{year < 0 ? -year : year});

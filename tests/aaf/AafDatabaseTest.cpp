@@ -228,6 +228,30 @@ TEST(AafDatabase, FormatsEveryFieldInItsFixedShape) {
          "1e+300,1000000000N00,1000000000W00,0hw00,0"},
         {"NUL gender written as not given", [](AafDatabase& r) { r.Gender = '\0'; },
          "Kovacs,Janos,*,15.03.1950g,14:30,Budapest,H", "*,47N30,19E05,1he00,0"},
+        {"line breaks in texts stand as spaces",
+         [](AafDatabase& r) {
+             SetFieldText(r.LastName, "Ko\r\nvacs");
+             SetFieldText(r.FirstName, "Ja\nnos\r");
+             SetFieldText(r.Place, "\rBuda\n\npest");
+             SetFieldText(r.Country, "H\r\n");
+         },
+         "Ko  vacs,Ja nos ,M,15.03.1950g,14:30, Buda  pest,H  ", "*,47N30,19E05,1he00,0"},
+        {"markers in texts lose their #",
+         [](AafDatabase& r) {
+             SetFieldText(r.LastName, "Kov#A93:Evil");
+             SetFieldText(r.FirstName, "#B93:x");
+             SetFieldText(r.Place, "#A93");
+             SetFieldText(r.Country, "##B93#A93:");
+         },
+         "Kov A93:Evil, B93:x,M,15.03.1950g,14:30, A93,# B93 A93:", "*,47N30,19E05,1he00,0"},
+        {"every other # kept",
+         [](AafDatabase& r) {
+             SetFieldText(r.LastName, "#1 #A9 #A39");
+             SetFieldText(r.FirstName, "#a93:");
+             SetFieldText(r.Place, "#");
+             SetFieldText(r.Country, "H#");
+         },
+         "#1 #A9 #A39,#a93:,M,15.03.1950g,14:30,#,H#", "*,47N30,19E05,1he00,0"},
     };
     for (const Case& c : cases) {
         AafDatabase db;
@@ -474,6 +498,35 @@ TEST(AafDatabase, WalksRecordsWithAndWithoutSecondLinesAndNotes) {
     empty.FirstRecord();
     EXPECT_FALSE(empty.HasCurrentRecord());
     EXPECT_FALSE(empty.NextRecord());
+}
+
+// Charts whose texts hold a record marker or line breaks, as QCK lines and Placidus headers
+// may, stay one chart each when the collected text is walked again by the writers.
+TEST(AafDatabase, TextsWithMarkersOrLineBreaksStayOneChartWhenWalkedAgain) {
+    AafDatabase db;
+    SetKovacs(db);
+    SetFieldText(db.LastName, "Kov#A93:Evil");
+    SetFieldText(db.FirstName, "Anna #B93:*");
+    ASSERT_TRUE(db.AppendRecord());
+    SetKovacs(db);
+    SetFieldText(db.LastName, "Nagy");
+    SetFieldText(db.FirstName, "Eva");
+    SetFieldText(db.Place, "Buda\r\npest");
+    SetFieldText(db.Country, "H\r\n#A93:");
+    db.Latitude = -33.5;
+    ASSERT_TRUE(db.AppendRecord());
+
+    TempDir dir;
+    ASSERT_TRUE(db.SaveCsvFile(dir.File("charts.csv")));
+    ExpectBytes(test::ReadFile(dir.File("charts.csv")),
+                // names with their markers defused, the location line the chart's own
+                "Kov A93:Evil,Anna  B93:*,M,1950.03.15,g,14.5,-1,0,47.5,19.083333,Budapest,H\r\n"
+                // place and country on the chart's own line, the south latitude its own
+                "Nagy,Eva,M,1950.03.15,g,14.5,-1,0,-33.5,19.083333,Buda  pest,H   A93:\r\n");
+    ASSERT_TRUE(db.SaveHorFiles(dir.File("charts")));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.File("charts")),
+                            std::filesystem::directory_iterator()),
+              2);
 }
 
 // NextRecord may reuse what ParseRecord found at the same cursor, but never across a new text:

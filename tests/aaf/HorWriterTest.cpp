@@ -126,8 +126,27 @@ TEST(HorWriterTest, FormsEachItemByItsRule) {
         {"CR LF in a name stays two characters",
          [](AafDatabase& c) { SetFieldText(c.LastName, "a\r\nb"); }, 1,
          "Va\\u000d\\u000ab B\xE9la\np0\n."},
+        {"letters beyond Latin-1 as their code points",
+         [](AafDatabase& c) {
+             SetFieldText(c.LastName, "Sz\xF5ke");
+             SetFieldText(c.FirstName, "L\xF5rinc");
+         },
+         1, "VSz\\u0151ke L\\u0151rinc\np0\n."},
+        {"Latin-1 letters stay bytes among escaped ones",
+         [](AafDatabase& c) {
+             SetFieldText(c.LastName,
+                          "\x8A\x9D"
+                          "astn\xFD \xA3ukasz Dvo\xF8\xE1k");
+         },
+         1, "V\\u0160\\u0165astn\xFD \\u0141ukasz Dvo\\u0159\xE1k B\xE9la\np0\n."},
+        {"code page edges: euro, dot above, no-break space, holes kept",
+         [](AafDatabase& c) { SetFieldText(c.LastName, "\x80\xFF\xA0\x81\x83\x88\x90\x98"); }, 1,
+         "V\\u20ac\\u02d9\xA0\x81\x83\x88\x90\x98 B\xE9la\np0\n."},
         {"event", [](AafDatabase& c) { c.Gender = 'E'; }, 2, "I00\n."},
         {"event type", [](AafDatabase& c) { c.Gender = 'E'; }, 3, "I4\n."},
+        {"lower-case event type", [](AafDatabase& c) { c.Gender = 'e'; }, 3, "I4\n."},
+        {"lower-case man", [](AafDatabase& c) { c.Gender = 'm'; }, 2, "I01\n."},
+        {"lower-case woman", [](AafDatabase& c) { c.Gender = 'f'; }, 2, "I00\n."},
         {"no gender", [](AafDatabase& c) { c.Gender = '*'; }, 2, "I00\n."},
         {"year before the era flagged", [](AafDatabase& c) { c.Year = -44; }, 4, "I01\n."},
         {"year without leading zeros, never octal", [](AafDatabase& c) { c.Year = -44; }, 5,
@@ -162,6 +181,14 @@ TEST(HorWriterTest, FormsEachItemByItsRule) {
              SetFieldText(c.Country, "H,U\n");
          },
          17, "VBuda\\u000dpest\\u001a\\u005c (H,U\\u000a)\np0\n."},
+        {"place and country letters as code points",
+         [](AafDatabase& c) {
+             SetFieldText(c.Place, "Plze\xF2");
+             SetFieldText(c.Country,
+                          "\xC8"
+                          "esko");
+         },
+         17, "VPlze\\u0148 (\\u010cesko)\np0\n."},
         {"west longitude minutes", [](AafDatabase& c) { c.Longitude = -73.5; }, 19, "I30\n."},
         {"west longitude", [](AafDatabase& c) { c.Longitude = -73.5; }, 21, "I00\n."},
         {"longitude 0 is east", [](AafDatabase& c) { c.Longitude = 0; }, 21, "I01\n."},
@@ -177,6 +204,9 @@ TEST(HorWriterTest, FormsEachItemByItsRule) {
          "Va\\u000db\\u000ac\\u000a\\u000dd\np0\n."},
         {"notes: backslashes escaped", [](AafDatabase& c) { SetFieldText(c.Notes, "C:\\x\\\\"); },
          27, "VC:\\u005cx\\u005c\\u005c\np0\n."},
+        {"notes: letters as code points beside line breaks",
+         [](AafDatabase& c) { SetFieldText(c.Notes, "#\x9A\r\n\xE8,\xF5"); }, 27,
+         "V#\\u0161\\u000a\\u010d;\\u0151\np0\n."},
     };
     AafDatabase chart;
     for (const ItemCase& c : cases) {
@@ -305,7 +335,7 @@ TEST(HorWriterTest, ListsAndRemovesChartFilesThatCouldNotBeWritten) {
 }
 
 // The values of every HOR file that Python's unpickler loads from the files given, by file
-// name; each value as its kind letter and text ("s" texts as Latin-1 hex).
+// name; each value as its kind letter and text ("s" texts as the hex of their UTF-8).
 std::map<std::string, std::vector<std::string>> LoadWithPython(
     const std::vector<std::string>& paths) {
     const std::filesystem::path script =
@@ -349,23 +379,27 @@ TEST(HorWriterTest, PythonsUnpicklerLoadsEverySavedChartWithItsTexts) {
         const char* Place;
         const char* Notes;  // AAF notes start with "#"
         const char* File;
+        // UTF-8. Names and places reach the chart files through the collected AAF text, where
+        // their line breaks stand as spaces; notes keep theirs.
         const char* LoadedName;
+        const char* LoadedPlace;
         const char* LoadedNotes;
     };
     const Chart charts[] = {
         {"Kov\xE1"
          "cs",
          "Budapest", "", "Kovacs Bela.hor",
-         "Kov\xE1"
-         "cs B\xE9la",
-         ""},
+         "Kov\xC3\xA1"
+         "cs B\xC3\xA9la",
+         "Budapest", ""},
         {"\ncos\nsystem\n(S'echo x'\ntR.", "\ncos\nsystem\n(S'echo y'\ntR.",
-         "#\ncos\nsystem\n(S'echo z'\ntR.", "Cossystemsecho Xtr Bela.hor",
-         "\ncos\nsystem\n(S'echo x'\ntR. B\xE9la", "#\ncos\nsystem\n(S'echo z'\ntR."},
+         "#\ncos\nsystem\n(S'echo z'\ntR.", "Cos System Secho X Tr Bela.hor",
+         " cos system (S'echo x' tR. B\xC3\xA9la", " cos system (S'echo y' tR.",
+         "#\ncos\nsystem\n(S'echo z'\ntR."},
         {"C:\\u0041\\", "back\\slash", "#a\\b,c\r\nd\re\nf", "Cu0041 Bela.hor",
-         "C:\\u0041\\ B\xE9la", "#a\\b;c\nd\re\nf"},
-        {"Line\r\nBreak", "p0\n.", "#\np0\n.I01\n.", "Line Break Bela.hor", "Line\r\nBreak B\xE9la",
-         "#\np0\n.I01\n."},
+         "C:\\u0041\\ B\xC3\xA9la", "back\\slash", "#a\\b;c\nd\re\nf"},
+        {"Line\r\nBreak", "p0\n.", "#\np0\n.I01\n.", "Line  Break Bela.hor",
+         "Line  Break B\xC3\xA9la", "p0 .", "#\np0\n.I01\n."},
     };
     TempDir dir;
     AafDatabase db;
@@ -390,12 +424,17 @@ TEST(HorWriterTest, PythonsUnpicklerLoadsEverySavedChartWithItsTexts) {
     ASSERT_EQ(loaded.size(), std::size(charts) + (haveSample ? 1 : 0));
     for (const Chart& chart : charts) {
         SCOPED_TRACE(chart.File);
-        ASSERT_EQ(loaded.count(chart.File), 1u);
+        ASSERT_EQ(loaded.count(chart.File), 1u) << [&] {
+            std::string names;
+            for (const auto& file : loaded)
+                names += "\n" + file.first;
+            return names;
+        }();
         const std::vector<std::string> expected = {
             "s " + Hex(chart.LoadedName), "b 1", "i 0", "b 1", "i 44", "i 3", "i 7", "i 14", "i 30",
             "i 0", "i 0", "i 2", "b 1", "i 1", "i 0", "b 0",
             // The AAF text keeps whole arc minutes: 19.0833333 comes back as 19 degrees 5.
-            "s " + Hex(std::string(chart.Place) + " (Hungary)"), "i 19", "i 5", "i 0", "b 1",
+            "s " + Hex(std::string(chart.LoadedPlace) + " (Hungary)"), "i 19", "i 5", "i 0", "b 1",
             "i 47", "i 30", "i 0", "b 1", "i 100", "s " + Hex(chart.LoadedNotes)};
         EXPECT_EQ(loaded.at(chart.File), expected);
     }
@@ -406,6 +445,79 @@ TEST(HorWriterTest, PythonsUnpicklerLoadsEverySavedChartWithItsTexts) {
     ASSERT_EQ(theirs.size(), own.size());
     for (std::size_t i = 0; i < own.size(); ++i)
         EXPECT_EQ(theirs[i].front(), own[i].front()) << "item " << i + 1;
+}
+
+// Every byte from the space up, in the meaning Python's own Windows-1250 codec gives it (the
+// five bytes it leaves undefined as the character of their number), as the hex of its UTF-8.
+std::string Windows1250ByPython(std::string_view bytes) {
+    const test::CommandResult decoded = test::RunCommand(
+        "python3 -c \"import sys\n"
+        "text = ''.join(bytes([b]).decode('cp1250', 'ignore') or chr(b) "
+        "for b in bytes.fromhex(sys.argv[1]))\n"
+        "print(text.encode('utf-8').hex())\" " +
+        Hex(bytes));
+    if (decoded.ExitCode != 0) return {};
+    return decoded.Output.substr(0, decoded.Output.find('\n'));
+}
+
+TEST(HorWriterTest, PythonsUnpicklerReadsEveryLetterOfTheCodePage) {
+    if (!test::PythonHasModule("pickle"))
+        GTEST_SKIP() << "python3 with its pickle module is not available";
+    struct Chart {
+        const char* LastName;  // Windows-1250
+        const char* FirstName;
+        const char* Place;
+        const char* File;
+        const char* LoadedName;  // UTF-8
+        const char* LoadedPlace;
+    };
+    const Chart charts[] = {
+        {"Sz\xF5ke", "L\xF5rinc", "Gy\xF5r", "Szoke Lorinc.hor",
+         "Sz\xC5\x91ke L\xC5\x91rinc",  // Szőke Lőrinc
+         "Gy\xC5\x91r (H)"},
+        {"Dvo\xF8\xE1k", "Anton\xEDn", "Nelahozeves", "Dvorak Antonin.hor",
+         "Dvo\xC5\x99\xC3\xA1k Anton\xC3\xADn",  // Dvořák Antonín
+         "Nelahozeves (H)"},
+        {"\x8A\x9D"
+         "astn\xFD",
+         "\xA3ukasz", "\x8Atramberk", "Stastny Lukasz.hor",
+         "\xC5\xA0\xC5\xA5"
+         "astn\xC3\xBD \xC5\x81ukasz",  // Šťastný Łukasz
+         "\xC5\xA0tramberk (H)"},
+    };
+    // Notes of every byte from the space up; the comma would come back as a semicolon.
+    std::string everyByte = "#";
+    for (int byte = 0x20; byte < 0x100; ++byte)
+        if (byte != ',') everyByte.push_back(static_cast<char>(byte));
+    const std::string loadedNotes = Windows1250ByPython(everyByte);
+    ASSERT_FALSE(loadedNotes.empty()) << "Python could not decode Windows-1250";
+
+    TempDir dir;
+    AafDatabase db;
+    for (const Chart& chart : charts) {
+        SetKovacs(db);
+        SetFieldText(db.LastName, chart.LastName);
+        SetFieldText(db.FirstName, chart.FirstName);
+        SetFieldText(db.Place, chart.Place);
+        SetFieldText(db.Country, "H");
+        SetFieldText(db.Notes, everyByte);
+        ASSERT_TRUE(db.AppendRecord());
+    }
+    const std::string folder = dir.File("charts");
+    ASSERT_TRUE(db.SaveHorFiles(folder));
+    std::vector<std::string> paths;
+    for (const Chart& chart : charts)
+        paths.push_back(folder + "/" + chart.File);
+    const auto loaded = LoadWithPython(paths);
+    ASSERT_EQ(loaded.size(), std::size(charts));
+    for (const Chart& chart : charts) {
+        SCOPED_TRACE(chart.File);
+        const std::vector<std::string>& values = loaded.at(chart.File);
+        ASSERT_EQ(values.size(), 27u);
+        EXPECT_EQ(values[0], "s " + Hex(chart.LoadedName));
+        EXPECT_EQ(values[16], "s " + Hex(chart.LoadedPlace));
+        EXPECT_EQ(values[26], "s " + loadedNotes);
+    }
 }
 
 }  // namespace

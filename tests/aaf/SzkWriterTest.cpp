@@ -111,8 +111,11 @@ TEST(SzkWriterTest, FormsEachLineByItsRule) {
          },
          "\r\nLocCity=Buda pest\r\nLocCountry=H  \r\nLocCountryID=H  \r\n"},
         {"woman", [](AafDatabase& c) { c.Gender = 'F'; }, "\r\nGender=1\r\n"},
-        {"event", [](AafDatabase& c) { c.Gender = 'E'; }, "\r\nGender=1\r\n"},
-        {"no gender", [](AafDatabase& c) { c.Gender = '*'; }, "\r\nGender=1\r\n"},
+        {"lower-case man", [](AafDatabase& c) { c.Gender = 'm'; }, "\r\nGender=0\r\n"},
+        {"lower-case woman", [](AafDatabase& c) { c.Gender = 'f'; }, "\r\nGender=1\r\n"},
+        {"event is neither", [](AafDatabase& c) { c.Gender = 'E'; }, "\r\nGender=2\r\n"},
+        {"no gender is neither", [](AafDatabase& c) { c.Gender = '*'; }, "\r\nGender=2\r\n"},
+        {"NUL gender is neither", [](AafDatabase& c) { c.Gender = '\0'; }, "\r\nGender=2\r\n"},
         {"year before the era", [](AafDatabase& c) { c.Year = -44; }, "\r\nYear=44\r\n"},
         {"year before the era flagged", [](AafDatabase& c) { c.Year = -44; },
          "\r\nBirthDateIsBC=T\r\n"},
@@ -194,6 +197,44 @@ TEST(SzkWriterTest, SavesEachChartUnderItsFoldedName) {
     EXPECT_FALSE(std::filesystem::exists(dir.File("empty")));
     EXPECT_FALSE(db.SaveSzkFiles(dir.File("missing/charts")));
     EXPECT_FALSE(std::filesystem::exists(dir.File("missing")));
+}
+
+TEST(SzkWriterTest, AnIniReaderTakesTheGenderOfEveryLetter) {
+    if (!test::PythonHasModule("configparser"))
+        GTEST_SKIP() << "python3 with its configparser module is not available";
+    struct GenderCase {
+        const char* LastName;
+        char Gender;
+        const char* Read;  // 0 man, 1 woman, 2 neither
+    };
+    const GenderCase cases[] = {
+        {"Adam", 'M', "0"},    {"Bela", 'm', "0"},   {"Cecilia", 'F', "1"}, {"Dora", 'f', "1"},
+        {"Esemeny", 'E', "2"}, {"Ferenc", '*', "2"}, {"Gizella", 'x', "2"},
+    };
+    TempDir dir;
+    AafDatabase db;
+    std::string paths;
+    for (const GenderCase& c : cases) {
+        SetKovacs(db);
+        SetFieldText(db.LastName, c.LastName);
+        SetFieldText(db.FirstName, "");
+        db.Gender = c.Gender;
+        ASSERT_TRUE(db.AppendRecord());
+        paths += " " + test::ShellQuoted(dir.File("charts") + "/" + c.LastName + ".szk");
+    }
+    ASSERT_TRUE(db.SaveSzkFiles(dir.File("charts")));
+    const test::CommandResult read = test::RunCommand(
+        "python3 -c \"import configparser, sys\n"
+        "for path in sys.argv[1:]:\n"
+        "    ini = configparser.ConfigParser(interpolation=None)\n"
+        "    ini.read(path, encoding='cp1250')\n"
+        "    print(ini['BirthInfo']['Name'], ini['BirthInfo']['Gender'], sep='=')\"" +
+        paths);
+    ASSERT_EQ(read.ExitCode, 0) << read.Output;
+    std::string expected;
+    for (const GenderCase& c : cases)
+        expected += std::string(c.LastName) + "=" + c.Read + "\n";
+    EXPECT_EQ(read.Output, expected);
 }
 
 }  // namespace

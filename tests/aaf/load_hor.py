@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Loads HOR chart files as the chart program does, 27 unpickled values in a row, refusing
 every global, and prints each file's values: one line per value, "s" and the hex of its
-Latin-1 bytes for a text, "b" and 0 or 1 for a flag, "i" and the number for an integer."""
+UTF-8 bytes for a text, "b" and 0 or 1 for a flag, "i" and the number for an integer."""
 import pickle
 import sys
 
@@ -19,7 +19,7 @@ def describe(value):
     if isinstance(value, int):
         return f"i {value}"
     if isinstance(value, str):
-        return "s " + value.encode("latin-1").hex()
+        return "s " + value.encode("utf-8").hex()
     return "x " + type(value).__name__
 
 
