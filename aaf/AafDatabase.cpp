@@ -434,8 +434,10 @@ std::size_t FormatRecordText(AafDatabase& record, char* out) {
     writer.Put(',');
     writer.PutLineText(FieldText(record.FirstName));
     writer.Put(',');
-    // A NUL would end the whole text on the next load and lose every record behind it.
-    writer.Put(record.Gender != '\0' ? record.Gender : '*');
+    // A NUL would end the whole text on the next load and lose every record behind it, and a
+    // line break would split the record line; both are written as "not given".
+    const char gender = record.Gender;
+    writer.Put(gender != '\0' && gender != '\r' && gender != '\n' ? gender : '*');
     writer.Put(',');
 
     if (record.Day == 0) record.Day = 1;

@@ -228,6 +228,10 @@ TEST(AafDatabase, FormatsEveryFieldInItsFixedShape) {
          "1e+300,1000000000N00,1000000000W00,0hw00,0"},
         {"NUL gender written as not given", [](AafDatabase& r) { r.Gender = '\0'; },
          "Kovacs,Janos,*,15.03.1950g,14:30,Budapest,H", "*,47N30,19E05,1he00,0"},
+        {"line break as gender written as not given", [](AafDatabase& r) { r.Gender = '\n'; },
+         "Kovacs,Janos,*,15.03.1950g,14:30,Budapest,H", "*,47N30,19E05,1he00,0"},
+        {"CR as gender written as not given", [](AafDatabase& r) { r.Gender = '\r'; },
+         "Kovacs,Janos,*,15.03.1950g,14:30,Budapest,H", "*,47N30,19E05,1he00,0"},
         {"line breaks in texts stand as spaces",
          [](AafDatabase& r) {
              SetFieldText(r.LastName, "Ko\r\nvacs");

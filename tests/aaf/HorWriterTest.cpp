@@ -338,8 +338,9 @@ TEST(HorWriterTest, ListsAndRemovesChartFilesThatCouldNotBeWritten) {
 // name; each value as its kind letter and text ("s" texts as the hex of their UTF-8).
 std::map<std::string, std::vector<std::string>> LoadWithPython(
     const std::vector<std::string>& paths) {
+    // Beside this file; found from the data folder, since __FILE__ may be relative to the build.
     const std::filesystem::path script =
-        std::filesystem::path(__FILE__).parent_path() / "load_hor.py";
+        std::filesystem::path(TERVALO_TEST_DATA_DIR).parent_path() / "aaf" / "load_hor.py";
     std::string command = "python3 '" + script.string() + "'";
     for (const std::string& path : paths)
         command += " '" + path + "'";
