@@ -91,9 +91,13 @@ TEST(QckFormat, WritesEachValueInsideItsColumns) {
         {"quarter past noon", [](QckDatabase& d) { d.Time = 12.25; }, 35, "00:15:00 PM"},
         {"quarter past midnight", [](QckDatabase& d) { d.Time = 0.25; }, 35, "00:15:00 AM"},
         {"late evening", [](QckDatabase& d) { d.Time = 23.999; }, 35, "11:59:56 PM"},
-        {"AAF 24:30", [](QckDatabase& d) { d.Time = 24.5; }, 35, "12:30:00 PM"},
+        {"AAF 24:30", [](QckDatabase& d) { d.Time = 24.5; }, 23, "MAR 08, 196100:30:00 AM"},
+        {"damaged 50:30", [](QckDatabase& d) { d.Time = 50.5; }, 23, "MAR 07, 196138:30:00 PM"},
         {"carry to noon", [](QckDatabase& d) { d.Time = 12 - 0.3 / 3600; }, 35, "00:00:00 PM"},
-        {"carry to midnight", [](QckDatabase& d) { d.Time = 24 - 0.3 / 3600; }, 35, "00:00:00 AM"},
+        {"carry to midnight", [](QckDatabase& d) { d.Time = 24 - 0.3 / 3600; }, 23,
+         "MAR 08, 196100:00:00 AM"},
+        {"carry to the second midnight", [](QckDatabase& d) { d.Time = 48 - 0.3 / 3600; }, 23,
+         "MAR 09, 196100:00:00 AM"},
         {"carry into the hour", [](QckDatabase& d) { d.Time = 9 + 3599.7 / 3600; }, 35,
          "10:00:00 AM"},
         {"negative time", [](QckDatabase& d) { d.Time = -3.5; }, 35, "00:00:00 AM"},
@@ -153,8 +157,8 @@ TEST(QckFormat, ChangesMonthDayAndZoneOfTheRecordAsItWrites) {
     EXPECT_NEAR(db.TimeZone, -1.27, 1e-12);
 
     SetAnna(db);
-    db.DaylightCode = 60;  // the daylight shift has no column: the zone is written as held
-    ExpectBytes(Format(db).substr(50, 6), "-01:00");
+    db.DaylightCode = 60;  // the zone column holds the daylight shift; the record keeps its zone
+    ExpectBytes(Format(db).substr(50, 6), "-02:00");
     EXPECT_EQ(db.TimeZone, -1);
 
     EXPECT_EQ(db.FormatRecord(nullptr), nullptr);
@@ -245,6 +249,7 @@ TEST(QckFormat, GeneratedRecordsReadBack) {
         output.Longitude = uniform(-180, 180);
         output.TimeZone = uniform(-12.5, 12.5);
         output.DaylightCode = number(0, 4) == 0 ? -1 : 60;
+        output.Gregorian = number(0, 1) == 1;
         output.Gender = 'F';
         output.LeadValue = 7;
         ASSERT_TRUE(output.AppendRecord());
@@ -252,10 +257,16 @@ TEST(QckFormat, GeneratedRecordsReadBack) {
         e.time = output.Time;
         e.latitude = output.Latitude;
         e.longitude = output.Longitude;
-        e.timeZone = output.TimeZone;
-        e.year = output.Year;
-        e.month = output.Month;
-        e.day = output.Day;
+        // The line holds the offset in force: the daylight shift is in it.
+        e.timeZone = output.TimeZone - (output.DaylightCode > 0 ? 1 : 0);
+        // Half a second before midnight the dial rolls over to the next day's 00:00:00 AM.
+        const ChartDate date =
+            output.Time >= 24 - 0.5 / 3600
+                ? NextDay({output.Year, output.Month, output.Day}, output.Gregorian)
+                : ChartDate{output.Year, output.Month, output.Day};
+        e.year = date.Year;
+        e.month = date.Month;
+        e.day = date.Day;
         written.push_back(e);
     }
     const std::string path = folder.File("generated.qck");
@@ -278,7 +289,6 @@ TEST(QckFormat, GeneratedRecordsReadBack) {
         EXPECT_EQ(input.Month, e.month);
         EXPECT_EQ(input.Day, e.day);
         EXPECT_EQ(input.Gregorian, e.year > 1582);
-        // Half a second before midnight the dial rolls over to the next day's 00:00:00 AM.
         const double timeError = std::fabs(input.Time - e.time);
         EXPECT_LE(std::fmin(timeError, 24 - timeError), kSecond) << e.time;
         EXPECT_NEAR(input.Latitude, e.latitude, kSecond);
