@@ -204,8 +204,12 @@ bool IsZoneDirection(char c) {
     return c == 'e' || c == 'E' || c == 'w' || c == 'W';
 }
 
+// Zones reach 14 hours (Kiribati; New Zealand in summer is 13); larger ones are held at 14.
+constexpr std::int32_t kZoneHourLimit = 14;
+
 // Written zones carry an "h" before the direction letter; many files leave it out (0E44:0),
-// and then the hours end in the direction letter itself.
+// and then the hours end in the direction letter itself. Some programs write the minutes, and
+// seconds, before the letter instead (5:45E, 3:30:00W).
 double ReadTimeZone(Reader& reader) {
     const char first = reader.Peek();
     if (first == '*') {
@@ -218,11 +222,26 @@ double ReadTimeZone(Reader& reader) {
     }
     reader.SkipToDigit();
     const Number hours = reader.ReadNumber();
-    const char direction = IsZoneDirection(hours.Terminator) ? hours.Terminator : reader.Take();
     std::int32_t minutes = 0;
     std::int32_t seconds = 0;
-    if (direction != ',') ReadMinutesAndSeconds(reader, minutes, seconds);
-    const double value = SumOfUnits(AtMost(hours.Value, 12, 12), minutes, seconds);
+    char direction = '\0';
+    if (hours.Terminator == ':') {
+        const Number minuteNumber = reader.ReadNumber();
+        minutes = AtMost(minuteNumber.Value, 59, 59);
+        direction = minuteNumber.Terminator;
+        if (direction == ':') {
+            const Number secondNumber = reader.ReadNumber();
+            seconds = AtMost(secondNumber.Value, 59, 59);
+            direction = secondNumber.Terminator;
+        }
+        // The field ends behind its letter.
+        if (direction != ',' && reader.Peek() == ',') reader.Skip(1);
+    } else {
+        direction = IsZoneDirection(hours.Terminator) ? hours.Terminator : reader.Take();
+        if (direction != ',') ReadMinutesAndSeconds(reader, minutes, seconds);
+    }
+    const double value =
+        SumOfUnits(AtMost(hours.Value, kZoneHourLimit, kZoneHourLimit), minutes, seconds);
     return direction == 'e' || direction == 'E' ? -value : value;
 }
 

@@ -59,6 +59,23 @@ void SetFieldText(char (&field)[N], std::string_view text) {
     field[length] = '\0';
 }
 
+// A calendar date as the record holds it.
+struct ChartDate {
+    std::int32_t Year = 1900;
+    std::int32_t Month = 1;
+    std::int32_t Day = 1;
+};
+
+// Leap years of the Gregorian or the Julian calendar. There is no year 0 in the record's
+// numbering (the year before 1 is -1), so a year y below 0 is a leap year when y + 1 is.
+bool IsLeapYear(std::int32_t year, bool gregorian);
+
+// The day after `date` in the Gregorian or the Julian calendar. A Month or Day below 1 counts as
+// 1 (as the writers write them), a Month above 12 as 12, and a Day beyond its month's last as the
+// last. The year is held within kMinYear to kMaxYear, and 31 December -1 is followed by 1 January
+// 1. 31 December 9999 is the last day that four year digits hold: it is given back unchanged.
+ChartDate NextDay(ChartDate date, bool gregorian);
+
 // Copies the fifteen common fields, texts up to and including their NUL.
 void CopyCommonFields(const ChartRecord& from, ChartRecord& to);
 

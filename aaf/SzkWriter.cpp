@@ -87,13 +87,21 @@ void AppendSzkText(const AafDatabase& chart, std::string& out) {
     out.append(kLineEnd);
     AppendKey(out, "Gender=", SzkGender(chart.Gender));
 
-    const std::int32_t year = chart.Year == 0 ? 1 : std::clamp(chart.Year, kMinYear, kMaxYear);
+    ChartDate date{chart.Year == 0 ? 1 : std::clamp(chart.Year, kMinYear, kMaxYear),
+                   chart.Month == 0 ? 1 : chart.Month, chart.Day == 0 ? 1 : chart.Day};
+    // A negative time, which no reader gives, keeps its sign throughout. Hours from 24 up to 48
+    // (AAF holds clock times up to 24:59:59) are the next day's early hours: the chart program
+    // refuses an hour of 24. Larger ones, which only damaged inputs give, stand as they are.
+    Sexagesimal time = SplitSexagesimal(chart.Time);
+    if (!time.Negative && time.Units >= 24 && time.Units < 48) {
+        time.Units -= 24;
+        date = NextDay(date, chart.Gregorian);
+    }
+    const std::int32_t year = date.Year;
     AppendKey(out, "Year=", std::int64_t{year < 0 ? -year : year});
-    AppendKey(out, "Month=", std::int64_t{chart.Month == 0 ? 1 : chart.Month});
-    AppendKey(out, "Day=", std::int64_t{chart.Day == 0 ? 1 : chart.Day});
+    AppendKey(out, "Month=", std::int64_t{date.Month});
+    AppendKey(out, "Day=", std::int64_t{date.Day});
 
-    // A negative time, which no reader gives, keeps its sign throughout.
-    const Sexagesimal time = SplitSexagesimal(chart.Time);
     const std::int64_t timeSign = time.Negative ? -1 : 1;
     AppendKey(out, "Hour=", timeSign * time.Units);
     AppendKey(out, "Minute=", timeSign * time.Minutes);

@@ -49,6 +49,8 @@ constexpr Separator kSeparators[] = {
 
 // The reader bounds whole units above their limit to one less than it.
 constexpr std::int32_t kHourLimit = 12;
+// Zones reach 14 hours (Kiribati; New Zealand in summer is 13); larger ones are held at 14.
+constexpr std::int32_t kZoneHourLimit = 14;
 constexpr std::int32_t kLongitudeLimit = 180;
 constexpr std::int32_t kLatitudeLimit = 90;
 constexpr std::int32_t kSixtiethLimit = 59;
@@ -83,9 +85,11 @@ public:
     explicit LineColumns(std::string_view line) : Line(line) {}
 
     char At(std::size_t column) const { return column < Line.size() ? Line[column] : ' '; }
-    // A digit counts as its code minus 48, unchecked: a space is -16.
+    // A digit counts as its code minus 48, unchecked, except that a space counts as 0: other
+    // programs pad their numbers with spaces ("MAR  7").
     std::int32_t Digit(std::size_t column) const {
-        return static_cast<std::int32_t>(static_cast<unsigned char>(At(column))) - 48;
+        const char c = At(column);
+        return c == ' ' ? 0 : static_cast<std::int32_t>(static_cast<unsigned char>(c)) - 48;
     }
     std::int32_t TwoDigits(std::size_t column) const {
         return Digit(column) * 10 + Digit(column + 1);
@@ -100,6 +104,10 @@ public:
 private:
     std::string_view Line;
 };
+
+char UpperAscii(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 std::int32_t BoundAbove(std::int32_t value, std::int32_t limit, std::int32_t replacement) {
     return value > limit ? replacement : value;
@@ -277,11 +285,14 @@ void QckDatabase::ParseRecord() {
         part->Finish();
     }
 
+    // Month names are matched without regard to case: "Mar" and "mar" are March.
     Month = 1;
+    const char month[kMonthWidth] = {UpperAscii(line.At(kMonthColumn)),
+                                     UpperAscii(line.At(kMonthColumn + 1)),
+                                     UpperAscii(line.At(kMonthColumn + 2))};
     for (std::int32_t m = 0; m < 12; ++m) {
-        if (line.At(kMonthColumn) == MonthNames[m][0] &&
-            line.At(kMonthColumn + 1) == MonthNames[m][1] &&
-            line.At(kMonthColumn + 2) == MonthNames[m][2]) {
+        if (month[0] == MonthNames[m][0] && month[1] == MonthNames[m][1] &&
+            month[2] == MonthNames[m][2]) {
             Month = m + 1;
             break;
         }
@@ -289,8 +300,19 @@ void QckDatabase::ParseRecord() {
 
     Day = line.TwoDigits(kDayColumn);
 
-    const std::int32_t yearSign = line.At(kYearSignColumn) == '-' ? -1 : 1;
-    const std::int32_t year = line.TwoDigits(kYearColumn) * 100 + line.TwoDigits(kYearColumn + 2);
+    // Years are right-aligned by some programs, with the minus sign just before the digits
+    // ("  -43"): a "-" anywhere in the year's columns makes it negative and counts as 0.
+    std::int32_t yearSign = line.At(kYearSignColumn) == '-' ? -1 : 1;
+    std::int32_t year = 0;
+    for (std::size_t column = kYearColumn; column < kHourColumn; ++column) {
+        std::int32_t digit = 0;
+        if (line.At(column) == '-') {
+            yearSign = -1;
+        } else {
+            digit = line.Digit(column);
+        }
+        year = year * 10 + digit;
+    }
     Year = Clamp(year * yearSign, kMinYear, kMaxYear);
     Gregorian = Year > 1582;
 
@@ -307,7 +329,7 @@ void QckDatabase::ParseRecord() {
 
     const double zoneSign = line.At(kZoneSignColumn) == '-' ? -1.0 : 1.0;
     const std::int32_t zoneHours =
-        BoundAbove(line.TwoDigits(kZoneHourColumn), kHourLimit, kHourLimit - 1);
+        BoundAbove(line.TwoDigits(kZoneHourColumn), kZoneHourLimit, kZoneHourLimit);
     const std::int32_t zoneMinutes =
         BoundAbove(line.TwoDigits(kZoneMinuteColumn), kSixtiethLimit, kSixtiethLimit);
     TimeZone = Sexagesimal(zoneHours, zoneMinutes, 0) * zoneSign;
@@ -363,36 +385,52 @@ char* QckDatabase::FormatRecord(char* out) {
         PutText(out, column, nameEnd, FieldText(FirstName));
     }
 
+    // The dial shows 00 for noon and midnight; "P" stands for 12 hours more. A Time from 24 up
+    // to 48 hours (AAF holds clock times up to 24:59:59) is the next day's early hours, and a
+    // carry that reaches midnight goes into the next day as well: QCK readers know no hour 24.
+    // Larger times, which only damaged inputs give, are written as they come, bounded.
+    double time = Time;
+    std::int32_t daysLater = 0;
+    if (time >= 24 && time < 48) {
+        time -= 24;
+        daysLater = 1;
+    }
+    bool afternoon = time >= 12;
+    const Split clock = SplitSexagesimal(afternoon ? time - 12 : time, kTwoDigitMax);
+    std::int32_t hour = clock.Whole;
+    if (clock.Carried && hour == 12) {
+        hour = 0;
+        afternoon = !afternoon;
+        if (!afternoon) ++daysLater;
+    }
+
     if (Month == 0) Month = 1;
-    std::memcpy(out + kMonthColumn, MonthNames[Clamp(Month, 1, 12) - 1], kMonthWidth);
-
     if (Day == 0) Day = 1;
-    PutTwoDigits(out, kDayColumn, Day);
+    ChartDate date{Clamp(Year, kMinYear, kMaxYear), Month, Day};
+    for (; daysLater > 0; --daysLater)
+        date = NextDay(date, Gregorian);
 
-    const std::int32_t year = Clamp(Year, kMinYear, kMaxYear);
-    out[kYearSignColumn] = year < 0 ? '-' : ' ';
-    const std::int32_t absoluteYear = year < 0 ? -year : year;
+    std::memcpy(out + kMonthColumn, MonthNames[Clamp(date.Month, 1, 12) - 1], kMonthWidth);
+    PutTwoDigits(out, kDayColumn, date.Day);
+
+    out[kYearSignColumn] = date.Year < 0 ? '-' : ' ';
+    const std::int32_t absoluteYear = date.Year < 0 ? -date.Year : date.Year;
     PutTwoDigits(out, kYearColumn, absoluteYear / 100);
     PutTwoDigits(out, kYearColumn + 2, absoluteYear % 100);
 
-    // The dial shows 00 for noon and midnight; "P" stands for 12 hours more. A carry that
-    // reaches 12 is 00 of the other half of the day. A Time of 24 or more keeps its 12.
-    bool afternoon = Time >= 12;
-    const Split time = SplitSexagesimal(afternoon ? Time - 12 : Time, kTwoDigitMax);
-    std::int32_t hour = time.Whole;
-    if (time.Carried && hour == 12) {
-        hour = 0;
-        afternoon = !afternoon;
-    }
     PutTwoDigits(out, kHourColumn, hour);
-    PutTwoDigits(out, kTimeMinuteColumn, time.Minutes);
-    PutTwoDigits(out, kTimeSecondColumn, time.Seconds);
+    PutTwoDigits(out, kTimeMinuteColumn, clock.Minutes);
+    PutTwoDigits(out, kTimeSecondColumn, clock.Seconds);
     out[kHalfDayColumn] = afternoon ? 'P' : 'A';
 
     // Local mean time: the zone follows the longitude, 15 degrees to the hour.
     if (DaylightCode == -1) TimeZone = -(Longitude * kZonePerDegree);
-    const Split zone = SplitSexagesimal(std::fabs(TimeZone), kTwoDigitMax);
-    out[kZoneSignColumn] = std::isnan(TimeZone) || TimeZone >= 0 ? '+' : '-';
+    // The one zone column holds the offset in force at birth, so a daylight shift goes into
+    // it: the zone moves east by the shift (positive west, as the column).
+    const double zoneInForce =
+        DaylightCode > 0 ? TimeZone - static_cast<double>(DaylightCode) / 60 : TimeZone;
+    const Split zone = SplitSexagesimal(std::fabs(zoneInForce), kTwoDigitMax);
+    out[kZoneSignColumn] = std::isnan(zoneInForce) || zoneInForce >= 0 ? '+' : '-';
     PutTwoDigits(out, kZoneHourColumn, zone.Whole);
     PutTwoDigits(out, kZoneMinuteColumn, zone.Minutes);
 

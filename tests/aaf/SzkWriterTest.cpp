@@ -169,6 +169,57 @@ TEST(SzkWriterTest, FormsEachLineByItsRule) {
     }
 }
 
+// The chart program refuses an hour of 24: such times are the next day's early hours.
+TEST(SzkWriterTest, TimesOf24HoursAndMoreAreWrittenOnTheNextDay) {
+    struct Case {
+        const char* what;
+        std::int32_t year, month, day;
+        bool gregorian;
+        double time;
+        const char* expected;  // the date and time lines, then the era flag
+    };
+    const Case cases[] = {
+        {"AAF 24:30", 1975, 3, 7, true, 24.5,
+         "Year=1975\r\nMonth=3\r\nDay=8\r\nHour=0\r\nMinute=30\r\nSecond=0\r\n"},
+        {"year's end", 1999, 12, 31, true, 24,
+         "Year=2000\r\nMonth=1\r\nDay=1\r\nHour=0\r\nMinute=0\r\nSecond=0\r\n"},
+        {"Gregorian 1900 is common", 1900, 2, 28, true, 24 + 59.0 / 60 + 59.0 / 3600,
+         "Year=1900\r\nMonth=3\r\nDay=1\r\nHour=0\r\nMinute=59\r\nSecond=59\r\n"},
+        {"Julian 1900 is a leap year", 1900, 2, 28, false, 24,
+         "Year=1900\r\nMonth=2\r\nDay=29\r\nHour=0\r\n"},
+        {"year -1 is followed by 1, no longer before the era", -1, 12, 31, false, 24,
+         "Year=1\r\nMonth=1\r\nDay=1\r\nHour=0\r\n"},
+        {"a leap year before the era", -5, 2, 28, false, 24.25,
+         "Year=5\r\nMonth=2\r\nDay=29\r\nHour=0\r\nMinute=15\r\n"},
+        {"day and month 0 count as 1", 1975, 0, 0, true, 24,
+         "Year=1975\r\nMonth=1\r\nDay=2\r\nHour=0\r\n"},
+        {"year 0 counts as 1", 0, 12, 31, false, 24, "Year=2\r\nMonth=1\r\nDay=1\r\n"},
+        {"the last day four digits hold", 9999, 12, 31, true, 24.5,
+         "Year=9999\r\nMonth=12\r\nDay=31\r\nHour=0\r\nMinute=30\r\n"},
+        {"up to 48 hours", 1975, 3, 7, true, 47.75,
+         "Year=1975\r\nMonth=3\r\nDay=8\r\nHour=23\r\nMinute=45\r\n"},
+        {"larger times stand", 1975, 3, 7, true, 50.5,
+         "Year=1975\r\nMonth=3\r\nDay=7\r\nHour=50\r\nMinute=30\r\n"},
+        {"below 24 stays", 1975, 3, 7, true, 23.999,
+         "Year=1975\r\nMonth=3\r\nDay=7\r\nHour=23\r\nMinute=59\r\nSecond=56\r\n"},
+    };
+    AafDatabase chart;
+    AddCountryTable(chart);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SetKovacs(chart);
+        chart.Year = c.year;
+        chart.Month = c.month;
+        chart.Day = c.day;
+        chart.Gregorian = c.gregorian;
+        chart.Time = c.time;
+        const std::string text = SzkText(chart);
+        EXPECT_NE(text.find(std::string("\r\n") + c.expected), std::string::npos)
+            << test::Printable(text);
+        EXPECT_EQ(chart.Time, c.time);
+    }
+}
+
 TEST(SzkWriterTest, SavesEachChartUnderItsFoldedName) {
     TempDir dir;
     AafDatabase db;

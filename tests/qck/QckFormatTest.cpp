@@ -91,9 +91,13 @@ TEST(QckFormat, WritesEachValueInsideItsColumns) {
         {"quarter past noon", [](QckDatabase& d) { d.Time = 12.25; }, 35, "00:15:00 PM"},
         {"quarter past midnight", [](QckDatabase& d) { d.Time = 0.25; }, 35, "00:15:00 AM"},
         {"late evening", [](QckDatabase& d) { d.Time = 23.999; }, 35, "11:59:56 PM"},
-        {"AAF 24:30", [](QckDatabase& d) { d.Time = 24.5; }, 35, "12:30:00 PM"},
+        {"AAF 24:30", [](QckDatabase& d) { d.Time = 24.5; }, 23, "MAR 08, 196100:30:00 AM"},
+        {"damaged 50:30", [](QckDatabase& d) { d.Time = 50.5; }, 23, "MAR 07, 196138:30:00 PM"},
         {"carry to noon", [](QckDatabase& d) { d.Time = 12 - 0.3 / 3600; }, 35, "00:00:00 PM"},
-        {"carry to midnight", [](QckDatabase& d) { d.Time = 24 - 0.3 / 3600; }, 35, "00:00:00 AM"},
+        {"carry to midnight", [](QckDatabase& d) { d.Time = 24 - 0.3 / 3600; }, 23,
+         "MAR 08, 196100:00:00 AM"},
+        {"carry to the second midnight", [](QckDatabase& d) { d.Time = 48 - 0.3 / 3600; }, 23,
+         "MAR 09, 196100:00:00 AM"},
         {"carry into the hour", [](QckDatabase& d) { d.Time = 9 + 3599.7 / 3600; }, 35,
          "10:00:00 AM"},
         {"negative time", [](QckDatabase& d) { d.Time = -3.5; }, 35, "00:00:00 AM"},
@@ -153,11 +157,123 @@ TEST(QckFormat, ChangesMonthDayAndZoneOfTheRecordAsItWrites) {
     EXPECT_NEAR(db.TimeZone, -1.27, 1e-12);
 
     SetAnna(db);
-    db.DaylightCode = 60;  // the daylight shift has no column: the zone is written as held
-    ExpectBytes(Format(db).substr(50, 6), "-01:00");
+    db.DaylightCode = 60;  // the zone column holds the daylight shift; the record keeps its zone
+    ExpectBytes(Format(db).substr(50, 6), "-02:00");
     EXPECT_EQ(db.TimeZone, -1);
 
     EXPECT_EQ(db.FormatRecord(nullptr), nullptr);
+}
+
+// Reads a written line back through the reader.
+void ReadBack(const std::string& line, QckDatabase& input) {
+    test::TempDir folder;
+    const std::string path = folder.File("line.qck");
+    test::WriteFile(path, line);
+    ASSERT_TRUE(input.LoadFromFile(path));
+    input.ParseRecord();
+}
+
+TEST(QckFormat, ZoneColumnHoldsTheDaylightShift) {
+    QckDatabase db;
+    SetAnna(db);
+    db.DaylightCode = 60;
+    ExpectBytes(Format(db), Padded("Sample,Anna            "  // name, comma, padding to 23
+                                   "MAR 07,"                  // month, day
+                                   " 1961"                    // year sign and four digits
+                                   "02:30:00 PM    "          // time on the 12-hour dial
+                                   "-02:00"                   // zone in force: CET and the shift
+                                   "019E03'00 "               // longitude
+                                   "47N30'00 "                // latitude
+                                   "Budapest,H"));            // place, country
+    EXPECT_EQ(db.TimeZone, -1);
+    EXPECT_EQ(db.DaylightCode, 60);
+
+    struct Case {
+        double timeZone;
+        std::int32_t daylightCode;
+        std::string_view written;  // columns 50-55
+        double readBack;
+    };
+    const Case cases[] = {
+        {5, 60, "+04:00", 4},         // New York in summer
+        {-1, 0, "-01:00", -1},        // no shift
+        {-1, 30, "-01:30", -1.5},     //
+        {-1, 120, "-03:00", -3},      //
+        {-1, 45, "-01:45", -1.75},    // an unusual shift moves the zone all the same
+        {0.5, 60, "-00:30", -0.5},    // the shift crosses Greenwich
+        {0, 60, "-01:00", -1},        // London in summer
+        {-12, 60, "-13:00", -13},     // Auckland in summer
+        {-13, 60, "-14:00", -14},     // Kiribati's hours and a shift
+        {3.5, 60, "+02:30", 2.5},     // Newfoundland in summer
+        {-5.75, 0, "-05:45", -5.75},  //
+        {-1, -1, "-01:16", -1.27},    // local mean time: the zone follows the longitude
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.timeZone) + " " + std::to_string(c.daylightCode));
+        SetAnna(db);
+        db.TimeZone = c.timeZone;
+        db.DaylightCode = c.daylightCode;
+        const std::string line = Format(db);
+        ExpectBytes(line.substr(50, 6), c.written);
+        if (c.daylightCode >= 0) {
+            EXPECT_EQ(db.TimeZone, c.timeZone);
+        }
+        QckDatabase input;
+        ReadBack(line, input);
+        EXPECT_NEAR(input.TimeZone, c.readBack, 0.5 / 60);
+        EXPECT_EQ(input.DaylightCode, 0);
+    }
+}
+
+// QCK readers know no hour 24: such a time is the next day's early hours, by the calendar.
+TEST(QckFormat, TimesOf24HoursAndMoreAreWrittenOnTheNextDay) {
+    struct Case {
+        const char* what;
+        std::int32_t year, month, day;
+        bool gregorian;
+        double time;
+        std::string_view written;  // columns 23-45: month, day, year and time
+        std::int32_t readYear, readMonth, readDay;
+        double readTime;
+    };
+    const Case cases[] = {
+        {"midnight at the year's end", 1999, 12, 31, true, 24, "JAN 01, 200000:00:00 AM", 2000, 1,
+         1, 0},
+        {"AAF 24:30", 1961, 3, 7, true, 24.5, "MAR 08, 196100:30:00 AM", 1961, 3, 8, 0.5},
+        {"Gregorian 1900 is common", 1900, 2, 28, true, 24.5, "MAR 01, 190000:30:00 AM", 1900, 3, 1,
+         0.5},
+        {"Julian 1900 is a leap year", 1900, 2, 28, false, 24.5, "FEB 29, 190000:30:00 AM", 1900, 2,
+         29, 0.5},
+        {"29 February", 1996, 2, 29, true, 24.25, "MAR 01, 199600:15:00 AM", 1996, 3, 1, 0.25},
+        {"no year 0", -1, 12, 31, false, 24 + 59.0 / 60, "JAN 01, 000100:59:00 AM", 1, 1, 1,
+         59.0 / 60},
+        {"day and month 0 count as 1", 1961, 0, 0, true, 24.5, "JAN 02, 196100:30:00 AM", 1961, 1,
+         2, 0.5},
+        {"the last day four digits hold", 9999, 12, 31, true, 24.5, "DEC 31, 999900:30:00 AM", 9999,
+         12, 31, 0.5},
+        {"up to 48 hours", 1961, 3, 7, true, 47.5, "MAR 08, 196111:30:00 PM", 1961, 3, 8, 23.5},
+        {"below 24 stays", 1961, 3, 7, true, 23.999, "MAR 07, 196111:59:56 PM", 1961, 3, 7,
+         23 + 3596.0 / 3600},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QckDatabase db;
+        SetAnna(db);
+        db.Year = c.year;
+        db.Month = c.month;
+        db.Day = c.day;
+        db.Gregorian = c.gregorian;
+        db.Time = c.time;
+        const std::string line = Format(db);
+        ExpectBytes(line.substr(23, 23), c.written);
+        EXPECT_EQ(db.Time, c.time);  // only the line moves to the next day
+        QckDatabase input;
+        ReadBack(line, input);
+        EXPECT_EQ(input.Year, c.readYear);
+        EXPECT_EQ(input.Month, c.readMonth);
+        EXPECT_EQ(input.Day, c.readDay);
+        EXPECT_NEAR(input.Time, c.readTime, 1e-9);
+    }
 }
 
 TEST(QckFormat, FitsNamesAndPlacesIntoTheirColumns) {
@@ -245,6 +361,7 @@ TEST(QckFormat, GeneratedRecordsReadBack) {
         output.Longitude = uniform(-180, 180);
         output.TimeZone = uniform(-12.5, 12.5);
         output.DaylightCode = number(0, 4) == 0 ? -1 : 60;
+        output.Gregorian = number(0, 1) == 1;
         output.Gender = 'F';
         output.LeadValue = 7;
         ASSERT_TRUE(output.AppendRecord());
@@ -252,10 +369,16 @@ TEST(QckFormat, GeneratedRecordsReadBack) {
         e.time = output.Time;
         e.latitude = output.Latitude;
         e.longitude = output.Longitude;
-        e.timeZone = output.TimeZone;
-        e.year = output.Year;
-        e.month = output.Month;
-        e.day = output.Day;
+        // The line holds the offset in force: the daylight shift is in it.
+        e.timeZone = output.TimeZone - (output.DaylightCode > 0 ? 1 : 0);
+        // Half a second before midnight the dial rolls over to the next day's 00:00:00 AM.
+        const ChartDate date =
+            output.Time >= 24 - 0.5 / 3600
+                ? NextDay({output.Year, output.Month, output.Day}, output.Gregorian)
+                : ChartDate{output.Year, output.Month, output.Day};
+        e.year = date.Year;
+        e.month = date.Month;
+        e.day = date.Day;
         written.push_back(e);
     }
     const std::string path = folder.File("generated.qck");
@@ -278,7 +401,6 @@ TEST(QckFormat, GeneratedRecordsReadBack) {
         EXPECT_EQ(input.Month, e.month);
         EXPECT_EQ(input.Day, e.day);
         EXPECT_EQ(input.Gregorian, e.year > 1582);
-        // Half a second before midnight the dial rolls over to the next day's 00:00:00 AM.
         const double timeError = std::fabs(input.Time - e.time);
         EXPECT_LE(std::fmin(timeError, 24 - timeError), kSecond) << e.time;
         EXPECT_NEAR(input.Latitude, e.latitude, kSecond);
