@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QIcon>
 #include <QKeyEvent>
+#include <QLocale>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPalette>
@@ -82,6 +83,16 @@ QString AskWithButtons(QWidget* parent, tervalo::MessageKind kind, const QString
 }
 
 }  // namespace
+
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    setApplicationName(QStringLiteral("Tervalo"));
+    // No display name: Qt would append it to every title bar.
+    LoadTervaloResources();
+    // Sizes, dates and file kinds in the file dialog follow the program's language too.
+    QLocale::setDefault(QLocale(QLocale::Hungarian, QLocale::Hungary));
+    QtTextsInstalled =
+        QtTexts.load(QStringLiteral(":/translations/qtbase_hu.qm")) && installTranslator(&QtTexts);
+}
 
 TRadioGroup::TRadioGroup(const QString& caption, const QStringList& items, QWidget* parent)
     : QGroupBox(caption, parent), Buttons(new QButtonGroup(this)) {

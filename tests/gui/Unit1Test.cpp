@@ -1,16 +1,30 @@
-// Tests of the main window: its controls, the file list handlers and runs driven through it.
+// Tests of the main window: its controls, the file list handlers and runs driven through it,
+// and the application object's Qt texts.
+#include <chrono>
 #include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QDropEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
+#include <QMouseEvent>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTimer>
+#include <QToolButton>
 #include <QUrl>
+#include <QWindow>
 
 #include "GuiSupport.h"
 #include "TestSupport.h"
@@ -518,6 +532,67 @@ TEST(Unit1Test, DroppedFilesJoinTheListOutsideARun) {
     refused.setAccepted(false);
     QApplication::sendEvent(&form, &refused);
     EXPECT_FALSE(refused.isAccepted());
+}
+
+}  // namespace
+}  // namespace tervalo::test
+
+namespace tervalo::test {
+namespace {
+
+// Qt's own texts come in Hungarian; the program's own texts stay as they are.
+TEST(Unit1Test, QtOwnTextsAreHungarian) {
+    auto* application = qobject_cast<TApplication*>(QCoreApplication::instance());
+    ASSERT_NE(application, nullptr);
+    EXPECT_TRUE(application->QtTextsHungarian());
+    EXPECT_EQ(QCoreApplication::applicationName(), u"Tervalo"_qs);
+
+    TForm1 form;
+    struct Seen {
+        QString Title, Filter;
+        std::map<QString, QString> Labels;  // by object name
+        QStringList Buttons;
+    } seen;
+    AnswerNextDialog([&](QDialog* dialog) {
+        auto* files = qobject_cast<QFileDialog*>(dialog);
+        ASSERT_NE(files, nullptr);
+        seen.Title = files->windowTitle();
+        seen.Filter = files->selectedNameFilter();
+        for (const char* name : {"lookInLabel", "fileNameLabel", "fileTypeLabel"})
+            if (auto* label = files->findChild<QLabel*>(QLatin1String(name)))
+                seen.Labels[QLatin1String(name)] = label->text();
+        for (const char* name : {"backButton", "toParentButton", "newFolderButton"})
+            if (auto* button = files->findChild<QToolButton*>(QLatin1String(name)))
+                seen.Labels[QLatin1String(name)] = button->toolTip();
+        if (auto* box = files->findChild<QDialogButtonBox*>(u"buttonBox"_qs))
+            for (QAbstractButton* button : box->buttons())
+                seen.Buttons << button->text();
+        dialog->reject();
+    });
+    form.AddButton->click();
+
+    EXPECT_EQ(seen.Title, u"Fájl hozzáadása"_qs);
+    EXPECT_TRUE(seen.Filter.startsWith(u"Asztro adat tipusok (aaf, qck, hor)"_qs));
+    const std::map<QString, QString> labels = {
+        {u"lookInLabel"_qs, u"Keresés itt:"_qs},              // "Look in:"
+        {u"fileNameLabel"_qs, u"Fájl &neve:"_qs},             // "File &name:"
+        {u"fileTypeLabel"_qs, u"Fájlok típusa:"_qs},          // "Files of type:"
+        {u"backButton"_qs, u"Vissza"_qs},                     // "Back"
+        {u"toParentButton"_qs, u"Szülőkönyvtár"_qs},          // "Parent Directory"
+        {u"newFolderButton"_qs, u"Új mappa létrehozása"_qs},  // "Create New Folder"
+    };
+    EXPECT_EQ(seen.Labels, labels);
+    seen.Buttons.sort();
+    EXPECT_EQ(seen.Buttons, (QStringList{u"&Megnyitás"_qs, u"Mégse"_qs}));  // "&Open", "Cancel"
+
+    // The standard context menu of an edit field, as the file dialog's name field has it.
+    QLineEdit edit;
+    std::unique_ptr<QMenu> menu(edit.createStandardContextMenu());
+    QStringList actions;
+    for (QAction* action : menu->actions())
+        if (!action->isSeparator()) actions << action->text().section(u'\t', 0, 0);
+    EXPECT_EQ(actions, (QStringList{u"&Visszavonás"_qs, u"Új&ra"_qs, u"&Kivágás"_qs, u"&Másolás"_qs,
+                                    u"&Beillesztés"_qs, u"Törlés"_qs, u"Összes kijelölése"_qs}));
 }
 
 }  // namespace
