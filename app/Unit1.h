@@ -55,11 +55,13 @@ private:
 };
 
 // The application object: named "Tervalo", with Qt's own texts (the file dialog, standard
-// buttons, context menus) in Hungarian like the program's.
+// buttons, context menus) in Hungarian like the program's. An exception that reaches the event
+// loop is shown in a warning box with its text, and the program goes on.
 class TApplication : public QApplication {
     Q_OBJECT
 public:
     TApplication(int& argc, char** argv);
+    bool notify(QObject* receiver, QEvent* event) override;
     // Whether Qt's Hungarian texts were found in the resources and installed.
     bool QtTextsHungarian() const { return QtTextsInstalled; }
 

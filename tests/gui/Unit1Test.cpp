@@ -1,5 +1,5 @@
 // Tests of the main window: its controls, the file list handlers and runs driven through it,
-// and the application object's Qt texts.
+// and the application object: Qt's texts, exceptions in the event loop.
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -593,6 +593,70 @@ TEST(Unit1Test, QtOwnTextsAreHungarian) {
         if (!action->isSeparator()) actions << action->text().section(u'\t', 0, 0);
     EXPECT_EQ(actions, (QStringList{u"&Visszavonás"_qs, u"Új&ra"_qs, u"&Kivágás"_qs, u"&Másolás"_qs,
                                     u"&Beillesztés"_qs, u"Törlés"_qs, u"Összes kijelölése"_qs}));
+}
+
+// Lets events run until `done` or ten seconds have passed.
+void RunEventsUntil(const std::function<bool()>& done) {
+    const auto start = std::chrono::steady_clock::now();
+    while (!done() && std::chrono::steady_clock::now() - start < std::chrono::seconds(10))
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+// An exception that reaches the event loop is shown in a warning box, and the program goes on.
+TEST(Unit1Test, ExceptionReachingTheEventLoopIsShownAndTheProgramGoesOn) {
+    struct Case {
+        const char* Name;
+        std::function<void()> Throw;
+        QString Text;
+    };
+    const Case cases[] = {
+        {"a standard exception", [] { throw std::runtime_error("A lemez megtelt."); },
+         u"A lemez megtelt."_qs},
+        {"a derived one",
+         [] { throw std::filesystem::filesystem_error("nincs", std::error_code{}); },
+         QString::fromLocal8Bit(
+             std::filesystem::filesystem_error("nincs", std::error_code{}).what())},
+        {"memory", [] { throw std::bad_alloc(); }, u"Nincs elég memória."_qs},
+        {"something not an exception", [] { throw 7; }, u"Ismeretlen hiba."_qs},
+    };
+    TForm1 form;
+    form.show();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        SeenBox seen;
+        AnswerNextBox(u"OK"_qs, &seen);
+        bool after = false;
+        QTimer::singleShot(0, &form, c.Throw);
+        QTimer::singleShot(0, &form, [&] { after = true; });
+        RunEventsUntil([&] { return seen.Seen && after; });
+        ASSERT_TRUE(seen.Seen);
+        EXPECT_EQ(seen.Caption, u"Figyelmeztetés"_qs);
+        EXPECT_EQ(seen.Icon, QMessageBox::Warning);
+        EXPECT_EQ(seen.Text, c.Text);
+        EXPECT_EQ(seen.Buttons, QStringList{u"OK"_qs});
+        EXPECT_TRUE(after);
+    }
+
+    // Thrown by a button's handler behind a real click: shown the same way, and the window
+    // stays usable.
+    const auto click = [](QWidget* button) {
+        const QPointF at(button->width() / 2.0, button->height() / 2.0);
+        for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+            QMouseEvent event(type, at, button->mapToGlobal(at), Qt::LeftButton,
+                              type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                              Qt::NoModifier);
+            QApplication::sendEvent(button, &event);
+        }
+    };
+    form.ChooseFiles = []() -> QStringList { throw std::runtime_error("A mappa nem olvasható."); };
+    SeenBox seen;
+    AnswerNextBox(u"OK"_qs, &seen);
+    click(form.AddButton);
+    EXPECT_EQ(seen.Text, u"A mappa nem olvasható."_qs);
+    EXPECT_TRUE(form.isVisible());
+    form.ChooseFiles = [] { return QStringList{u"/d/a.aaf"_qs}; };
+    click(form.AddButton);
+    EXPECT_EQ(form.Rows(), std::vector<std::string>{"/d/a.aaf"});
 }
 
 }  // namespace
