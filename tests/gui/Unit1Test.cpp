@@ -1,5 +1,5 @@
 // Tests of the main window: its controls, the file list handlers and runs driven through it,
-// and the application object: Qt's texts, exceptions in the event loop.
+// and the application object: Qt's texts, exceptions in the event loop, the title bars.
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -657,6 +657,93 @@ TEST(Unit1Test, ExceptionReachingTheEventLoopIsShownAndTheProgramGoesOn) {
     form.ChooseFiles = [] { return QStringList{u"/d/a.aaf"_qs}; };
     click(form.AddButton);
     EXPECT_EQ(form.Rows(), std::vector<std::string>{"/d/a.aaf"});
+}
+
+// The title the window system holds for a window (_NET_WM_NAME, UTF-8), read with xprop as a
+// window manager reads it; empty while the property is not there.
+QString WindowSystemTitle(const QWidget& window) {
+    QProcess xprop;
+    xprop.start(u"xprop"_qs, {u"-id"_qs, QString::number(window.winId()), u"-notype"_qs, u"-f"_qs,
+                              u"_NET_WM_NAME"_qs, u"8x"_qs, u" $0+"_qs, u"_NET_WM_NAME"_qs});
+    if (!xprop.waitForFinished(5000) || xprop.exitCode() != 0) return {};
+    // "_NET_WM_NAME 0x54, 0x65, 0x72"
+    const QString output = QString::fromLatin1(xprop.readAllStandardOutput()).trimmed();
+    if (!output.startsWith(u"_NET_WM_NAME 0x"_qs)) return {};
+    QByteArray bytes;
+    for (const QString& value : output.section(u' ', 1).split(u',')) {
+        bool ok = false;
+        const int byte = value.trimmed().toInt(&ok, 16);
+        if (!ok || byte < 0 || byte > 255) return {};
+        bytes.append(static_cast<char>(byte));
+    }
+    return QString::fromUtf8(bytes);
+}
+
+QString AwaitWindowSystemTitle(const QWidget& window) {
+    QString title;
+    RunEventsUntil([&] { return !(title = WindowSystemTitle(window)).isEmpty(); });
+    return title;
+}
+
+// What the title bars show: each window's title alone, with no application name appended.
+// Needs a real X server: CTest runs it under xvfb-run as tervalo_gui_x11_titles.
+TEST(Unit1Test, WindowSystemShowsTheTitlesExactly) {
+    if (QGuiApplication::platformName() != u"xcb"_qs)
+        GTEST_SKIP() << "needs an X server (QT_QPA_PLATFORM=xcb), not "
+                     << QGuiApplication::platformName().toStdString();
+    if (QStandardPaths::findExecutable(u"xprop"_qs).isEmpty())
+        GTEST_SKIP() << "xprop (x11-utils) is not installed";
+    TForm1 form;
+    TAboutBox about(&form);
+    form.AboutBox = &about;
+    form.show();
+
+    struct Seen {
+        QString WindowSystem, Platform, Widget;
+    };
+    const auto read = [](const QWidget& window) {
+        const QWindow* handle = window.windowHandle();
+        return Seen{AwaitWindowSystemTitle(window), handle ? handle->title() : QString(),
+                    window.windowTitle()};
+    };
+    struct Case {
+        const char* Name;
+        QString Title;
+        std::function<void()> Open;  // shows a modal window; empty: the main window
+    };
+    TForm1Effects effects(form);
+    const Case cases[] = {
+        {"main window", u"Tervalo 1.5"_qs, {}},
+        {"about dialog", u"Névjegy"_qs, [&] { form.Button1->click(); }},
+        {"file dialog", u"Fájl hozzáadása"_qs, [&] { form.AddButton->click(); }},
+        {"warning box", u"Figyelmeztetés"_qs, [&] { form.Button4->click(); }},
+        {"information box", u"Információ"_qs,
+         [&] { effects.ShowMessage(MessageKind::Information, "Az átalakítás sikerült!"); }},
+        {"exception box", u"Figyelmeztetés"_qs,
+         [&] {
+             bool shown = false;
+             QTimer::singleShot(0, &form, [] { throw std::runtime_error("Hiba"); });
+             QTimer::singleShot(0, &form, [&] { shown = true; });
+             RunEventsUntil([&] { return shown; });
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Seen seen;
+        if (c.Open) {
+            AnswerNextDialog([&](QDialog* dialog) {
+                seen = read(*dialog);
+                dialog->reject();
+            });
+            c.Open();
+        } else {
+            seen = read(form);
+        }
+        EXPECT_EQ(seen.WindowSystem, c.Title);
+        EXPECT_EQ(seen.Platform, c.Title);
+        EXPECT_EQ(seen.Widget, c.Title);
+    }
+    EXPECT_EQ(QCoreApplication::applicationName(), u"Tervalo"_qs);
 }
 
 }  // namespace
