@@ -721,10 +721,10 @@ TEST(Unit1Test, WindowSystemShowsTheTitlesExactly) {
          [&] { effects.ShowMessage(MessageKind::Information, "Az átalakítás sikerült!"); }},
         {"exception box", u"Figyelmeztetés"_qs,
          [&] {
-             bool shown = false;
+             bool passed = false;
              QTimer::singleShot(0, &form, [] { throw std::runtime_error("Hiba"); });
-             QTimer::singleShot(0, &form, [&] { shown = true; });
-             RunEventsUntil([&] { return shown; });
+             QTimer::singleShot(0, &form, [&] { passed = true; });
+             RunEventsUntil([&] { return passed; });
          }},
     };
     for (const Case& c : cases) {
