@@ -1,6 +1,10 @@
 // TForm1: the main window's controls, the list handlers and the wiring of a conversion run.
 #include "app/Unit1.h"
 
+#include <cstdio>
+#include <exception>
+#include <new>
+
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -10,6 +14,7 @@
 #include <QFileInfo>
 #include <QIcon>
 #include <QKeyEvent>
+#include <QLocale>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPalette>
@@ -81,7 +86,62 @@ QString AskWithButtons(QWidget* parent, tervalo::MessageKind kind, const QString
     return clicked != nullptr ? clicked->text() : QString();
 }
 
+// Shows an exception that reached the event loop or a handler in a warning box with its text.
+// The box itself may fail when memory is short; the text then goes to the error stream, so that
+// the failure is never silent.
+void ShowException(const std::exception_ptr& error) {
+    QString text;
+    try {
+        try {
+            std::rethrow_exception(error);
+        } catch (const std::bad_alloc&) {
+            text = QStringLiteral(u"Nincs elég memória.");
+        } catch (const std::exception& exception) {
+            text = QString::fromLocal8Bit(exception.what());
+        } catch (...) {
+            text = QStringLiteral(u"Ismeretlen hiba.");
+        }
+        QWidget* parent = QApplication::activeModalWidget();
+        if (parent == nullptr) parent = QApplication::activeWindow();
+        AskWithButtons(parent, tervalo::MessageKind::Warning, text, {QStringLiteral("OK")});
+    } catch (...) {
+        std::fprintf(stderr, "Tervalo: %s\n", text.toLocal8Bit().constData());
+    }
+}
+
+// A button's handler whose exceptions are shown where the handler was called. Qt's widget code
+// is built without exception cleanup: unwinding through it would leak and could leave the
+// button half-pressed, so only what is thrown elsewhere is left to TApplication::notify.
+auto Guarded(TForm1* form, void (TForm1::*handler)()) {
+    return [form, handler] {
+        try {
+            (form->*handler)();
+        } catch (...) {
+            ShowException(std::current_exception());
+        }
+    };
+}
+
 }  // namespace
+
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    setApplicationName(QStringLiteral("Tervalo"));
+    // No display name: Qt would append it to every title bar.
+    LoadTervaloResources();
+    // Sizes, dates and file kinds in the file dialog follow the program's language too.
+    QLocale::setDefault(QLocale(QLocale::Hungarian, QLocale::Hungary));
+    QtTextsInstalled =
+        QtTexts.load(QStringLiteral(":/translations/qtbase_hu.qm")) && installTranslator(&QtTexts);
+}
+
+bool TApplication::notify(QObject* receiver, QEvent* event) {
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (...) {
+        ShowException(std::current_exception());
+    }
+    return false;
+}
 
 TRadioGroup::TRadioGroup(const QString& caption, const QStringList& items, QWidget* parent)
     : QGroupBox(caption, parent), Buttons(new QButtonGroup(this)) {
@@ -262,12 +322,12 @@ TForm1::TForm1(QWidget* parent)
          QStringLiteral(u"Placidus fájlok (HOR) (*.hor *.HOR)"),
          QStringLiteral(u"Minden fájl (*.*) (*)")});
 
-    connect(AddButton, &QPushButton::clicked, this, &TForm1::AddButtonClick);
-    connect(Button3, &QPushButton::clicked, this, &TForm1::Button3Click);
-    connect(Button4, &QPushButton::clicked, this, &TForm1::Button4Click);
-    connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
-    connect(ConvertButton, &QPushButton::clicked, this, &TForm1::ConvertButtonClick);
-    connect(Button6, &QPushButton::clicked, this, &TForm1::Button6Click);
+    connect(AddButton, &QPushButton::clicked, this, Guarded(this, &TForm1::AddButtonClick));
+    connect(Button3, &QPushButton::clicked, this, Guarded(this, &TForm1::Button3Click));
+    connect(Button4, &QPushButton::clicked, this, Guarded(this, &TForm1::Button4Click));
+    connect(Button1, &QPushButton::clicked, this, Guarded(this, &TForm1::Button1Click));
+    connect(ConvertButton, &QPushButton::clicked, this, Guarded(this, &TForm1::ConvertButtonClick));
+    connect(Button6, &QPushButton::clicked, this, Guarded(this, &TForm1::Button6Click));
 
     // The run's database objects, in the order the program has always created them.
     OutputAaf = std::make_unique<tervalo::AafDatabase>();

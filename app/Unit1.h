@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include <QApplication>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
@@ -17,6 +18,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStringList>
+#include <QTranslator>
 #include <QWidget>
 
 #include "app/ConversionRun.h"
@@ -50,6 +52,22 @@ protected:
 private:
     QButtonGroup* Buttons;
     std::vector<QRadioButton*> Items;
+};
+
+// The application object: named "Tervalo", with Qt's own texts (the file dialog, standard
+// buttons, context menus) in Hungarian like the program's. An exception that reaches the event
+// loop is shown in a warning box with its text, and the program goes on.
+class TApplication : public QApplication {
+    Q_OBJECT
+public:
+    TApplication(int& argc, char** argv);
+    bool notify(QObject* receiver, QEvent* event) override;
+    // Whether Qt's Hungarian texts were found in the resources and installed.
+    bool QtTextsHungarian() const { return QtTextsInstalled; }
+
+private:
+    QTranslator QtTexts;
+    bool QtTextsInstalled = false;
 };
 
 class TForm1;

@@ -41,6 +41,7 @@ QLabel* MakeDiagramLabel(QWidget* parent, const char* name, const QString& text,
 
 void LoadTervaloResources() {
     Q_INIT_RESOURCE(tervalo);
+    Q_INIT_RESOURCE(tervalo_translations);
 }
 
 TAboutBox::TAboutBox(QWidget* parent)

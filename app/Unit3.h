@@ -8,8 +8,8 @@
 
 class QShowEvent;
 
-// Registers the picture and the icons; the window library is static, so its resources are not
-// registered by the linker on their own.
+// Registers the picture, the icons and Qt's Hungarian texts; the window library is static, so its
+// resources are not registered by the linker on their own.
 void LoadTervaloResources();
 
 class TAboutBox : public QDialog {

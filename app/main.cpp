@@ -1,14 +1,11 @@
 // Tervalo: starts the window and the about dialog and runs the event loop.
-#include <QApplication>
 #include <QMessageBox>
 
 #include "app/Unit1.h"
 #include "app/Unit3.h"
 
 int main(int argc, char* argv[]) {
-    QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Tervalo"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Tervalo"));
+    TApplication application(argc, argv);
     try {
         TForm1 form;
         TAboutBox aboutBox(&form);

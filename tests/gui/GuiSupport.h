@@ -2,10 +2,16 @@
 #pragma once
 
 #include <functional>
+#include <ostream>
 
 #include <QMessageBox>
 #include <QString>
 #include <QStringList>
+
+// Failure messages show Qt texts as text, not as arrays of UTF-16 units.
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace tervalo::test {
 

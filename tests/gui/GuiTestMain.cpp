@@ -11,7 +11,9 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QPointer>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include "GuiSupport.h"
@@ -102,7 +104,15 @@ void Settle() {
         QApplication::processEvents();
 }
 
-// Saves the main window (with two rows) and the about dialog as they are drawn.
+// Lets events run for a while: the file dialog reads its folder on a thread of its own.
+void SettleFor(std::chrono::milliseconds time) {
+    const auto end = std::chrono::steady_clock::now() + time;
+    while (std::chrono::steady_clock::now() < end)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+// Saves the main window (with two rows), the about dialog and the file dialog on a folder of
+// chart files as they are drawn.
 int SaveScreenshots(const QString& folder) {
     TForm1 form;
     TAboutBox aboutBox(&form);
@@ -117,7 +127,24 @@ int SaveScreenshots(const QString& folder) {
     aboutBox.show();
     Settle();
     const bool aboutSaved = aboutBox.grab().save(QDir(folder).filePath("about-dialog.png"));
-    return mainSaved && aboutSaved ? 0 : 1;
+    aboutBox.hide();
+
+    QTemporaryDir charts;
+    const QDir chartFolder(charts.path());
+    chartFolder.mkpath(QStringLiteral("horoszkopok/placidus"));
+    for (const char* name :
+         {"csalad.aaf", "klub.qck", "ismerosok.aaf", "nagyapa.hor", "jegyzet.txt"}) {
+        QFile file(chartFolder.filePath(QStringLiteral("horoszkopok/") + QLatin1String(name)));
+        if (file.open(QIODevice::WriteOnly)) file.write(QByteArray(2000, '\n'));
+    }
+    form.OpenDialog1->setDirectory(chartFolder.filePath(QStringLiteral("horoszkopok")));
+    form.OpenDialog1->selectNameFilter(form.OpenDialog1->nameFilters().front());
+    form.OpenDialog1->show();
+    SettleFor(std::chrono::milliseconds(1000));
+    const bool dialogSaved =
+        form.OpenDialog1->grab().save(QDir(folder).filePath("file-dialog.png"));
+    form.OpenDialog1->hide();
+    return mainSaved && aboutSaved && dialogSaved ? 0 : 1;
 }
 
 // Converts one file to AAF through the window, answering the closing message, and prints the
@@ -151,9 +178,8 @@ int main(int argc, char* argv[]) {
     const bool timing = argc == 4 && std::strcmp(argv[1], "--time-conversion") == 0;
     if (!screenshots && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Tervalo"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Tervalo"));
+    // The program's own application object, so that the tests see Qt's texts as users do.
+    TApplication application(argc, argv);
     if (screenshots) return SaveScreenshots(QString::fromLocal8Bit(argv[2]));
     if (timing)
         return TimeConversion(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));

@@ -1,16 +1,30 @@
-// Tests of the main window: its controls, the file list handlers and runs driven through it.
+// Tests of the main window: its controls, the file list handlers and runs driven through it,
+// and the application object: Qt's texts, exceptions in the event loop, the title bars.
+#include <chrono>
 #include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QDropEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
+#include <QMouseEvent>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTimer>
+#include <QToolButton>
 #include <QUrl>
+#include <QWindow>
 
 #include "GuiSupport.h"
 #include "TestSupport.h"
@@ -518,6 +532,218 @@ TEST(Unit1Test, DroppedFilesJoinTheListOutsideARun) {
     refused.setAccepted(false);
     QApplication::sendEvent(&form, &refused);
     EXPECT_FALSE(refused.isAccepted());
+}
+
+}  // namespace
+}  // namespace tervalo::test
+
+namespace tervalo::test {
+namespace {
+
+// Qt's own texts come in Hungarian; the program's own texts stay as they are.
+TEST(Unit1Test, QtOwnTextsAreHungarian) {
+    auto* application = qobject_cast<TApplication*>(QCoreApplication::instance());
+    ASSERT_NE(application, nullptr);
+    EXPECT_TRUE(application->QtTextsHungarian());
+    EXPECT_EQ(QCoreApplication::applicationName(), u"Tervalo"_qs);
+
+    TForm1 form;
+    struct Seen {
+        QString Title, Filter;
+        std::map<QString, QString> Labels;  // by object name
+        QStringList Buttons;
+    } seen;
+    AnswerNextDialog([&](QDialog* dialog) {
+        auto* files = qobject_cast<QFileDialog*>(dialog);
+        ASSERT_NE(files, nullptr);
+        seen.Title = files->windowTitle();
+        seen.Filter = files->selectedNameFilter();
+        for (const char* name : {"lookInLabel", "fileNameLabel", "fileTypeLabel"})
+            if (auto* label = files->findChild<QLabel*>(QLatin1String(name)))
+                seen.Labels[QLatin1String(name)] = label->text();
+        for (const char* name : {"backButton", "toParentButton", "newFolderButton"})
+            if (auto* button = files->findChild<QToolButton*>(QLatin1String(name)))
+                seen.Labels[QLatin1String(name)] = button->toolTip();
+        if (auto* box = files->findChild<QDialogButtonBox*>(u"buttonBox"_qs))
+            for (QAbstractButton* button : box->buttons())
+                seen.Buttons << button->text();
+        dialog->reject();
+    });
+    form.AddButton->click();
+
+    EXPECT_EQ(seen.Title, u"Fájl hozzáadása"_qs);
+    EXPECT_TRUE(seen.Filter.startsWith(u"Asztro adat tipusok (aaf, qck, hor)"_qs));
+    const std::map<QString, QString> labels = {
+        {u"lookInLabel"_qs, u"Keresés itt:"_qs},              // "Look in:"
+        {u"fileNameLabel"_qs, u"Fájl &neve:"_qs},             // "File &name:"
+        {u"fileTypeLabel"_qs, u"Fájlok típusa:"_qs},          // "Files of type:"
+        {u"backButton"_qs, u"Vissza"_qs},                     // "Back"
+        {u"toParentButton"_qs, u"Szülőkönyvtár"_qs},          // "Parent Directory"
+        {u"newFolderButton"_qs, u"Új mappa létrehozása"_qs},  // "Create New Folder"
+    };
+    EXPECT_EQ(seen.Labels, labels);
+    seen.Buttons.sort();
+    EXPECT_EQ(seen.Buttons, (QStringList{u"&Megnyitás"_qs, u"Mégse"_qs}));  // "&Open", "Cancel"
+
+    // The standard context menu of an edit field, as the file dialog's name field has it.
+    QLineEdit edit;
+    std::unique_ptr<QMenu> menu(edit.createStandardContextMenu());
+    QStringList actions;
+    for (QAction* action : menu->actions())
+        if (!action->isSeparator()) actions << action->text().section(u'\t', 0, 0);
+    EXPECT_EQ(actions, (QStringList{u"&Visszavonás"_qs, u"Új&ra"_qs, u"&Kivágás"_qs, u"&Másolás"_qs,
+                                    u"&Beillesztés"_qs, u"Törlés"_qs, u"Összes kijelölése"_qs}));
+}
+
+// Lets events run until `done` or ten seconds have passed.
+void RunEventsUntil(const std::function<bool()>& done) {
+    const auto start = std::chrono::steady_clock::now();
+    while (!done() && std::chrono::steady_clock::now() - start < std::chrono::seconds(10))
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+// An exception that reaches the event loop is shown in a warning box, and the program goes on.
+TEST(Unit1Test, ExceptionReachingTheEventLoopIsShownAndTheProgramGoesOn) {
+    struct Case {
+        const char* Name;
+        std::function<void()> Throw;
+        QString Text;
+    };
+    const Case cases[] = {
+        {"a standard exception", [] { throw std::runtime_error("A lemez megtelt."); },
+         u"A lemez megtelt."_qs},
+        {"a derived one",
+         [] { throw std::filesystem::filesystem_error("nincs", std::error_code{}); },
+         QString::fromLocal8Bit(
+             std::filesystem::filesystem_error("nincs", std::error_code{}).what())},
+        {"memory", [] { throw std::bad_alloc(); }, u"Nincs elég memória."_qs},
+        {"something not an exception", [] { throw 7; }, u"Ismeretlen hiba."_qs},
+    };
+    TForm1 form;
+    form.show();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        SeenBox seen;
+        AnswerNextBox(u"OK"_qs, &seen);
+        bool after = false;
+        QTimer::singleShot(0, &form, c.Throw);
+        QTimer::singleShot(0, &form, [&] { after = true; });
+        RunEventsUntil([&] { return seen.Seen && after; });
+        ASSERT_TRUE(seen.Seen);
+        EXPECT_EQ(seen.Caption, u"Figyelmeztetés"_qs);
+        EXPECT_EQ(seen.Icon, QMessageBox::Warning);
+        EXPECT_EQ(seen.Text, c.Text);
+        EXPECT_EQ(seen.Buttons, QStringList{u"OK"_qs});
+        EXPECT_TRUE(after);
+    }
+
+    // Thrown by a button's handler behind a real click: shown the same way, and the window
+    // stays usable.
+    const auto click = [](QWidget* button) {
+        const QPointF at(button->width() / 2.0, button->height() / 2.0);
+        for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+            QMouseEvent event(type, at, button->mapToGlobal(at), Qt::LeftButton,
+                              type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                              Qt::NoModifier);
+            QApplication::sendEvent(button, &event);
+        }
+    };
+    form.ChooseFiles = []() -> QStringList { throw std::runtime_error("A mappa nem olvasható."); };
+    SeenBox seen;
+    AnswerNextBox(u"OK"_qs, &seen);
+    click(form.AddButton);
+    EXPECT_EQ(seen.Text, u"A mappa nem olvasható."_qs);
+    EXPECT_TRUE(form.isVisible());
+    form.ChooseFiles = [] { return QStringList{u"/d/a.aaf"_qs}; };
+    click(form.AddButton);
+    EXPECT_EQ(form.Rows(), std::vector<std::string>{"/d/a.aaf"});
+}
+
+// The title the window system holds for a window (_NET_WM_NAME, UTF-8), read with xprop as a
+// window manager reads it; empty while the property is not there.
+QString WindowSystemTitle(const QWidget& window) {
+    QProcess xprop;
+    xprop.start(u"xprop"_qs, {u"-id"_qs, QString::number(window.winId()), u"-notype"_qs, u"-f"_qs,
+                              u"_NET_WM_NAME"_qs, u"8x"_qs, u" $0+"_qs, u"_NET_WM_NAME"_qs});
+    if (!xprop.waitForFinished(5000) || xprop.exitCode() != 0) return {};
+    // "_NET_WM_NAME 0x54, 0x65, 0x72"
+    const QString output = QString::fromLatin1(xprop.readAllStandardOutput()).trimmed();
+    if (!output.startsWith(u"_NET_WM_NAME 0x"_qs)) return {};
+    QByteArray bytes;
+    for (const QString& value : output.section(u' ', 1).split(u',')) {
+        bool ok = false;
+        const int byte = value.trimmed().toInt(&ok, 16);
+        if (!ok || byte < 0 || byte > 255) return {};
+        bytes.append(static_cast<char>(byte));
+    }
+    return QString::fromUtf8(bytes);
+}
+
+QString AwaitWindowSystemTitle(const QWidget& window) {
+    QString title;
+    RunEventsUntil([&] { return !(title = WindowSystemTitle(window)).isEmpty(); });
+    return title;
+}
+
+// What the title bars show: each window's title alone, with no application name appended.
+// Needs a real X server: CTest runs it under xvfb-run as tervalo_gui_x11_titles.
+TEST(Unit1Test, WindowSystemShowsTheTitlesExactly) {
+    if (QGuiApplication::platformName() != u"xcb"_qs)
+        GTEST_SKIP() << "needs an X server (QT_QPA_PLATFORM=xcb), not "
+                     << QGuiApplication::platformName().toStdString();
+    if (QStandardPaths::findExecutable(u"xprop"_qs).isEmpty())
+        GTEST_SKIP() << "xprop (x11-utils) is not installed";
+    TForm1 form;
+    TAboutBox about(&form);
+    form.AboutBox = &about;
+    form.show();
+
+    struct Seen {
+        QString WindowSystem, Platform, Widget;
+    };
+    const auto read = [](const QWidget& window) {
+        const QWindow* handle = window.windowHandle();
+        return Seen{AwaitWindowSystemTitle(window), handle ? handle->title() : QString(),
+                    window.windowTitle()};
+    };
+    struct Case {
+        const char* Name;
+        QString Title;
+        std::function<void()> Open;  // shows a modal window; empty: the main window
+    };
+    TForm1Effects effects(form);
+    const Case cases[] = {
+        {"main window", u"Tervalo 1.5"_qs, {}},
+        {"about dialog", u"Névjegy"_qs, [&] { form.Button1->click(); }},
+        {"file dialog", u"Fájl hozzáadása"_qs, [&] { form.AddButton->click(); }},
+        {"warning box", u"Figyelmeztetés"_qs, [&] { form.Button4->click(); }},
+        {"information box", u"Információ"_qs,
+         [&] { effects.ShowMessage(MessageKind::Information, "Az átalakítás sikerült!"); }},
+        {"exception box", u"Figyelmeztetés"_qs,
+         [&] {
+             bool passed = false;
+             QTimer::singleShot(0, &form, [] { throw std::runtime_error("Hiba"); });
+             QTimer::singleShot(0, &form, [&] { passed = true; });
+             RunEventsUntil([&] { return passed; });
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Seen seen;
+        if (c.Open) {
+            AnswerNextDialog([&](QDialog* dialog) {
+                seen = read(*dialog);
+                dialog->reject();
+            });
+            c.Open();
+        } else {
+            seen = read(form);
+        }
+        EXPECT_EQ(seen.WindowSystem, c.Title);
+        EXPECT_EQ(seen.Platform, c.Title);
+        EXPECT_EQ(seen.Widget, c.Title);
+    }
+    EXPECT_EQ(QCoreApplication::applicationName(), u"Tervalo"_qs);
 }
 
 }  // namespace
