@@ -3,6 +3,7 @@
 #include <string>
 
 #include "TestSupport.h"
+#include "aaf/Platform.h"
 #include "cli/CommandLine.h"
 
 namespace tervalo {
@@ -48,20 +49,112 @@ TEST(CommandLine, ParsesOptionsAndRefusesWhatItCannotUse) {
     }
 }
 
+TEST(CommandLine, HelpAndVersionNeedNothingElse) {
+    struct Case {
+        std::vector<std::string> arguments;
+        bool help;
+        bool version;
+    };
+    const Case cases[] = {
+        {{"-h"}, true, false},
+        {{"--help"}, true, false},
+        {{"--version"}, false, true},
+        {{"--target", "csv", "--version"}, false, true},
+        {{"--target", "csv", "a.aaf"}, false, false},
+    };
+    for (const Case& c : cases) {
+        const CommandLine line = ParseCommandLine(c.arguments);
+        EXPECT_EQ(line.Error, "");
+        EXPECT_EQ(line.Help, c.help);
+        EXPECT_EQ(line.Version, c.version);
+    }
+}
+
 TEST(CommandLine, OutputPrefixEndsInOneSeparator) {
-    EXPECT_EQ(OutputPrefixOfFolder("out"), "out/");
-    EXPECT_EQ(OutputPrefixOfFolder("out///"), "out/");
+    const std::string separator(1, static_cast<char>(fs::path::preferred_separator));
+    EXPECT_EQ(OutputPrefixOfFolder("out"), "out" + separator);
+    EXPECT_EQ(OutputPrefixOfFolder("out///"), "out" + separator);
     EXPECT_EQ(OutputPrefixOfFolder("/"), "/");
+    // A backslash ends the folder on Windows only; elsewhere it is part of the name.
+    EXPECT_EQ(OutputPrefixOfFolder("out\\"), IsPathSeparator('\\') ? "out\\" : "out\\/");
 }
 
 TEST(TervaloConvert, UsageErrorsExitWithTwo) {
     const test::CommandResult noTarget = RunConvert("x.aaf");
     EXPECT_EQ(noTarget.ExitCode, 2);
     EXPECT_NE(noTarget.Output.find("usage: tervalo-convert"), std::string::npos);
-    EXPECT_EQ(RunConvert("--target aaf --output-dir /nonexistent/folder x.aaf").ExitCode, 2);
+    TempDir dir;
+    WriteFile(dir.Path() / "file", "");
+    EXPECT_EQ(RunConvert("--target aaf --output-dir " + test::ShellQuoted(dir.File("file/folder")) +
+                         " x.aaf")
+                  .ExitCode,
+              2);
     const test::CommandResult help = RunConvert("--help");
     EXPECT_EQ(help.ExitCode, 0);
     EXPECT_NE(help.Output.find("--combined"), std::string::npos);
+    const test::CommandResult shortHelp = RunConvert("-h");
+    EXPECT_EQ(shortHelp.ExitCode, 0);
+    EXPECT_EQ(shortHelp.Output, help.Output);
+}
+
+TEST(TervaloConvert, VersionIsPrintedAlone) {
+    const test::CommandResult version = RunConvert("--version");
+    EXPECT_EQ(version.ExitCode, 0);
+    EXPECT_EQ(version.Output, "tervalo-convert 1.5\n");
+}
+
+TEST(TervaloConvert, OutputFolderIsMadeWithItsMissingParents) {
+    TempDir dir;
+    WriteFile(dir.Path() / "Family.aaf", kChart);
+    const std::string folder = dir.File("out/new/deeper");
+    const test::CommandResult result =
+        RunConvert("--target csv --output-dir " + test::ShellQuoted(folder) + " " +
+                   test::ShellQuoted(dir.File("Family.aaf")));
+    EXPECT_EQ(result.ExitCode, 0) << result.Output;
+    EXPECT_TRUE(fs::is_regular_file(fs::path(folder) / "family.csv"));
+}
+
+TEST(TervaloConvert, OutputFolderThatCannotBeMadeStopsWithItsReason) {
+    TempDir dir;
+    WriteFile(dir.Path() / "Family.aaf", kChart);
+    WriteFile(dir.Path() / "file", "kept");
+    fs::create_symlink("nowhere", dir.Path() / "dangling");
+    const std::pair<std::string, std::string> cases[] = {
+        {dir.File("file"), "not a folder: " + dir.File("file")},
+        {dir.File("dangling"), "not a folder: " + dir.File("dangling")},
+        // The system says why: here a file stands where a parent folder should be.
+        {dir.File("file/sub/deeper"), "cannot create folder " + dir.File("file/sub/deeper") + ": "},
+    };
+    for (const auto& [folder, message] : cases) {
+        const test::CommandResult result =
+            RunConvert("--target csv --output-dir " + test::ShellQuoted(folder) + " " +
+                       test::ShellQuoted(dir.File("Family.aaf")));
+        EXPECT_EQ(result.ExitCode, 2) << folder;
+        const std::string line = "tervalo-convert: " + message;
+        const std::size_t at = result.Output.find(line);
+        ASSERT_NE(at, std::string::npos) << result.Output;
+        // Where the system gives a reason, it follows the colon; nothing was converted.
+        if (message.back() == ' ') {
+            EXPECT_GT(result.Output.find('\n', at), at + line.size()) << result.Output;
+        }
+        EXPECT_EQ(result.Output.find("sikerült"), std::string::npos);
+    }
+    EXPECT_EQ(ReadFile(dir.Path() / "file"), "kept");
+    EXPECT_FALSE(fs::exists(dir.Path() / "family.csv"));
+}
+
+// On Linux a backslash is a letter of a name, in the input's name and in the output folder's.
+TEST(TervaloConvert, BackslashIsPartOfANameWhereOnlySlashSeparates) {
+    if (IsPathSeparator('\\')) GTEST_SKIP() << "a backslash separates folders on Windows";
+    TempDir dir;
+    WriteFile(dir.Path() / "my\\family.aaf", kChart);
+    const std::string folder = dir.File("out\\dir");
+    const test::CommandResult result =
+        RunConvert("--target aaf --output-dir " + test::ShellQuoted(folder) + " " +
+                   test::ShellQuoted(dir.File("my\\family.aaf")));
+    EXPECT_EQ(result.ExitCode, 0) << result.Output;
+    EXPECT_TRUE(fs::is_regular_file(fs::path(folder) / "my\\family.aaf"));
+    EXPECT_FALSE(fs::exists(dir.Path() / "out"));
 }
 
 TEST(TervaloConvert, ConvertsPerFileIntoTheOutputFolder) {
