@@ -389,7 +389,21 @@ unsigned char Windows1250ByteOf(char32_t codePoint) {
 
 std::string LowerWindows1250Letters(std::string_view utf8) {
     std::string lowered(utf8);
+    LowerWindows1250LettersInPlace(lowered);
+    return lowered;
+}
+
+void LowerWindows1250LettersInPlace(std::string& lowered) {
     for (std::size_t at = 0; at < lowered.size();) {
+        const char ascii = lowered[at];
+        if (ascii >= 'A' && ascii <= 'Z') {
+            lowered[at++] = static_cast<char>(ascii - 'A' + 'a');
+            continue;
+        }
+        if (static_cast<unsigned char>(ascii) < 0x80) {
+            ++at;
+            continue;
+        }
         char32_t codePoint = 0;
         const std::size_t size = DecodeUtf8At(lowered, at, codePoint);
         if (size == 0) {
@@ -398,15 +412,12 @@ std::string LowerWindows1250Letters(std::string_view utf8) {
         }
         const char32_t lower = Windows1250Lower(codePoint);
         // Every pair lies below U+0180, where a letter and its partner take the same bytes.
-        if (size == 1) {
-            lowered[at] = static_cast<char>(lower);
-        } else if (lower != codePoint) {
+        if (lower != codePoint) {
             lowered[at] = static_cast<char>(0xC0 | (lower >> 6));
             lowered[at + 1] = static_cast<char>(0x80 | (lower & 0x3F));
         }
         at += size;
     }
-    return lowered;
 }
 
 }  // namespace tervalo

@@ -39,5 +39,6 @@ unsigned char Windows1250ByteOf(char32_t codePoint);
 // A-Z, Á, Ő, Š, Ł and the rest. Other characters, and bytes that are not UTF-8, stay as they
 // are; the text keeps its length.
 std::string LowerWindows1250Letters(std::string_view utf8);
+void LowerWindows1250LettersInPlace(std::string& utf8);
 
 }  // namespace tervalo

@@ -1,14 +1,13 @@
 // ConversionRun: the two passes over the file list, the count step and the output table.
 #include "app/ConversionRun.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <ctime>
 #include <filesystem>
 #include <limits>
 #include <system_error>
-#include <unordered_map>
-#include <unordered_set>
 
 #include "aaf/AafDatabase.h"
 #include "aaf/Platform.h"
@@ -107,70 +106,177 @@ std::string WithSeparator(std::string folder) {
     return folder;
 }
 
-// The file name of a path as a case-blind disk compares it.
-std::string CaseBlindName(std::string_view path) {
-    const std::size_t separator = LastPathSeparator(path);
-    return LowerWindows1250Letters(
-        separator == std::string_view::npos ? path : path.substr(separator + 1));
-}
-
 // The paths no output of a run may replace: its inputs and everything it has written, held
-// normalised, with an index by case-blind file name for the same file under another spelling.
+// normalised as a folder and a name and found by their case-blind name. A name alike is either
+// the same path, or maybe another spelling of the same file (a link, or another case on a
+// case-blind disk), which only the file system can tell; other names are never asked of it.
+// Chart files come by the hundred thousand: a look-up allocates nothing and hashes only the
+// name, and each holds one slot and its name's bytes.
 class TakenPaths {
 public:
-    void Add(std::string normal) {
-        const auto [entry, added] = Normal.insert(std::move(normal));
-        if (added) ByName.emplace(CaseBlindName(*entry), &*entry);
+    // Room for this many more paths, so that a large save grows the table once.
+    void Reserve(std::size_t more) {
+        ReserveMore(Entries, more);
+        ReserveMore(Names, more * kTypicalNameLength);
+        while ((Entries.size() + more) * 2 > Slots.size())
+            Grow();
     }
 
-    // `normal` is the normalised form of `path`.
-    bool Contains(const std::string& path, const std::string& normal) const {
-        if (Normal.count(normal) != 0) return true;
-        // The same file under another spelling: a link, or another case on a case-blind disk.
-        // Only names that could be the same file are asked of the file system.
-        const auto [first, last] = ByName.equal_range(CaseBlindName(normal));
-        if (first == last || !PathExists(path)) return false;
+    // A folder in normal form, ending in a separator; its number for Add.
+    std::size_t AddFolder(std::string_view normalFolder) {
+        if (Folders.empty() || Folders.back() != normalFolder) Folders.emplace_back(normalFolder);
+        return Folders.size() - 1;
+    }
+
+    void Add(std::size_t folder, std::string_view name) {
+        if ((Entries.size() + 1) * 2 > Slots.size()) Grow();
+        Place(SlotOf(NameHash(name), Entries.size()));
+        Entries.push_back({Names.size(), name.size(), folder});
+        Names.append(name);
+    }
+
+    void Add(std::string_view normal) {
+        const std::size_t split = NameStart(normal);
+        Add(AddFolder(normal.substr(0, split)), normal.substr(split));
+    }
+
+    // Whether folder + name is taken; normalFolder + name is its normal form.
+    bool Contains(std::string_view folder, std::string_view normalFolder, std::string_view name) {
+        if (Slots.empty()) return false;
+        const std::uint64_t hash = NameHash(name);
+        bool alike = false;
+        for (std::size_t at = (hash >> 32) & Mask(); Slots[at] != kUnused; at = (at + 1) & Mask()) {
+            if (Slots[at] >> 32 != hash >> 32) continue;
+            const Entry& entry = EntryOf(Slots[at]);
+            if (NameOf(entry) == name && Folders[entry.Folder] == normalFolder) return true;
+            alike = true;
+        }
+        if (!alike) return false;
+        std::string path(folder);
+        path.append(name);
+        if (!PathExists(path)) return false;
         std::error_code error;
-        for (auto taken = first; taken != last; ++taken) {
-            if (fs::equivalent(PathFromUtf8(*taken->second), PathFromUtf8(path), error)) {
-                return true;
-            }
+        for (std::size_t at = (hash >> 32) & Mask(); Slots[at] != kUnused; at = (at + 1) & Mask()) {
+            if (Slots[at] >> 32 != hash >> 32) continue;
+            const Entry& entry = EntryOf(Slots[at]);
+            std::string taken = Folders[entry.Folder];
+            taken.append(NameOf(entry));
+            if (fs::equivalent(PathFromUtf8(taken), PathFromUtf8(path), error)) return true;
         }
         return false;
     }
 
+    bool Contains(std::string_view path, std::string_view normal) {
+        const std::size_t split = NameStart(path);
+        const std::size_t normalSplit = NameStart(normal);
+        return Contains(path.substr(0, split), normal.substr(0, normalSplit),
+                        normal.substr(normalSplit));
+    }
+
 private:
-    std::unordered_set<std::string> Normal;
-    std::unordered_multimap<std::string, const std::string*> ByName;
+    struct Entry {
+        std::size_t NameOffset;
+        std::size_t NameLength;
+        std::size_t Folder;
+    };
+    // A slot holds the upper half of the name's hash and the entry's number plus one; 0 is
+    // free. The table is probed in line: no node to allocate or chase per chart file.
+    static constexpr std::uint64_t kUnused = 0;
+    static constexpr std::uint64_t kIndexMask = 0xFFFFFFFFu;
+    static constexpr std::size_t kFirstSlots = 64;
+    static constexpr std::size_t kTypicalNameLength = 24;
+
+    static std::uint64_t SlotOf(std::uint64_t hash, std::size_t index) {
+        return (hash & ~kIndexMask) | ((static_cast<std::uint64_t>(index) & kIndexMask) + 1);
+    }
+
+    // Growth stays geometric however many small saves reserve.
+    template <typename Container>
+    static void ReserveMore(Container& container, std::size_t more) {
+        const std::size_t wanted = container.size() + more;
+        if (wanted > container.capacity())
+            container.reserve(std::max(wanted, 2 * container.capacity()));
+    }
+
+    static std::size_t NameStart(std::string_view path) {
+        const std::size_t separator = LastPathSeparator(path);
+        return separator == std::string_view::npos ? 0 : separator + 1;
+    }
+
+    const Entry& EntryOf(std::uint64_t slot) const { return Entries[(slot & kIndexMask) - 1]; }
+
+    std::string_view NameOf(const Entry& entry) const {
+        return std::string_view(Names).substr(entry.NameOffset, entry.NameLength);
+    }
+
+    std::size_t Mask() const { return Slots.size() - 1; }
+
+    void Place(std::uint64_t slot) {
+        std::size_t at = (slot >> 32) & Mask();
+        while (Slots[at] != kUnused)
+            at = (at + 1) & Mask();
+        Slots[at] = slot;
+    }
+
+    void Grow() {
+        std::vector<std::uint64_t> old(Slots.empty() ? kFirstSlots : Slots.size() * 2, kUnused);
+        old.swap(Slots);
+        for (const std::uint64_t slot : old) {
+            if (slot != kUnused) Place(slot);
+        }
+    }
+
+    std::uint64_t NameHash(std::string_view name) {
+        CaseBlindName.assign(name);
+        LowerWindows1250LettersInPlace(CaseBlindName);
+        // Spread over 64 bits whatever the width of the library's hash: the upper half tags
+        // the slot and picks where probing starts.
+        std::uint64_t hash = std::hash<std::string>{}(CaseBlindName);
+        hash = (hash ^ (hash >> 30)) * 0xBF58476D1CE4E5B9u;
+        hash = (hash ^ (hash >> 27)) * 0x94D049BB133111EBu;
+        return hash ^ (hash >> 31);
+    }
+
+    std::vector<std::string> Folders;
+    std::vector<Entry> Entries;
+    std::string Names;                 // every name's bytes, one after another
+    std::vector<std::uint64_t> Slots;  // a power of two, at most half full
+    std::string CaseBlindName;         // reused for every look-up
 };
 
 // The run's claims on the names of one chart folder. The folder is normalised once: a chart's
 // file name holds no separator and no dot of its own, so its normal path is the folder's
-// followed by the name, and the run keeps up with 100,000 chart files a second.
+// followed by the name.
 class ChartFolderClaims final : public ChartFileClaims {
 public:
-    ChartFolderClaims(TakenPaths& taken, const std::string& folder)
-        : Taken(taken), Folder(WithSeparator(folder)) {}
+    ChartFolderClaims(TakenPaths& taken, const std::string& folder, std::size_t chartCount)
+        : Taken(taken), Folder(WithSeparator(folder)), ChartCount(chartCount) {}
 
     bool IsTaken(std::string_view fileName) override {
-        Path.assign(Folder).append(fileName);
-        return Taken.Contains(Path, NormalOf(fileName));
+        return Taken.Contains(Folder, NormalFolder(), fileName);
     }
-    void Written(std::string_view fileName) override { Taken.Add(NormalOf(fileName)); }
+    void Written(std::string_view fileName) override {
+        if (FolderNumber == kNone) FolderNumber = Taken.AddFolder(NormalFolder());
+        Taken.Add(FolderNumber, fileName);
+    }
 
 private:
-    const std::string& NormalOf(std::string_view fileName) {
-        // Only outputs of a folder target ask, so the folder is normalised on first use.
-        if (NormalFolder.empty()) NormalFolder = WithSeparator(NormalPath(Folder));
-        Normal.assign(NormalFolder).append(fileName);
+    static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
+    // Only outputs of a folder target ask, so the folder is normalised on first use.
+    const std::string& NormalFolder() {
+        if (Normal.empty()) {
+            Normal = WithSeparator(NormalPath(Folder));
+            Taken.Reserve(ChartCount);
+        }
         return Normal;
     }
 
     TakenPaths& Taken;
     const std::string Folder;
-    std::string NormalFolder;
-    std::string Path;
+    const std::size_t ChartCount;
     std::string Normal;
+    std::size_t FolderNumber = kNone;
 };
 
 std::int32_t SaturatedIncrement(std::int32_t count) {
@@ -348,7 +454,7 @@ private:
         return true;
     }
 
-    bool IsTaken(const std::string& path) const { return Taken.Contains(path, NormalPath(path)); }
+    bool IsTaken(const std::string& path) { return Taken.Contains(path, NormalPath(path)); }
 
     // A stamped name never replaces anything already on disk: the number moves on until
     // the name is free.
@@ -365,7 +471,7 @@ private:
     }
 
     // No output replaces an input of this run or an output this run already wrote.
-    std::string FreeOutputPath(const std::string& base) const {
+    std::string FreeOutputPath(const std::string& base) {
         std::string path = base + Output.Extension;
         for (int copy = 2; IsTaken(path); ++copy) {
             path = base + " (" + std::to_string(copy) + ")" + Output.Extension;
@@ -378,7 +484,7 @@ private:
                                                  : Databases.OutputAaf.HasCurrentRecord();
         const std::string path = FreeOutputPath(base);
         WriteFailures failures;
-        ChartFolderClaims claims(Taken, path);
+        ChartFolderClaims claims(Taken, path, static_cast<std::size_t>(ChartCount));
         const bool written = Output.Write(Databases, path, failures, claims);
         if (CollectsIntoQck()) {
             Databases.OutputQck.Reset();

@@ -524,6 +524,30 @@ TEST_F(ConversionRunTest, ChartFileNeverReplacesAnInputOfTheRun) {
     }
 }
 
+// Among hundreds of charts and names the run holds, exactly the taken ones move on.
+TEST_F(ConversionRunTest, ChartFilesOfALargeSaveMoveOnlyWhereTaken) {
+    fs::create_directories(Dir.Path() / "prog" / "fam");
+    const std::vector<std::string> taken = {Output("fam/P17 Janos.hor"),
+                                            Output("fam/P250 Janos.hor")};
+    for (const std::string& path : taken)
+        WriteFile(path, "an input");
+    std::vector<std::string> entries = {Input("fam.aaf", AafCharts("P", 300))};
+    for (int i = 0; i < 40; ++i)
+        entries.push_back(Input("other" + std::to_string(i) + ".aaf", AafChart("Q")));
+    entries.insert(entries.end(), taken.begin(), taken.end());
+    Convert(entries, Target::Hor, false);
+    const std::vector<std::string> names = NamesIn(Dir.Path() / "prog" / "fam");
+    EXPECT_EQ(names.size(), 302u);
+    for (int i = 0; i < 300; ++i) {
+        const std::string base = "P" + std::to_string(i) + " Janos";
+        const bool moved = i == 17 || i == 250;
+        EXPECT_TRUE(fs::exists(Output("fam/" + base + (moved ? " (2)" : "") + ".hor"))) << base;
+        EXPECT_EQ(fs::exists(Output("fam/" + base + " (2).hor")), moved) << base;
+    }
+    for (const std::string& path : taken)
+        EXPECT_EQ(ReadFile(path), "an input");
+}
+
 // A chart's file never replaces one the run wrote before: b's folder is a link to a's, so
 // b's Kiss Anna would land on a's.
 TEST_F(ConversionRunTest, ChartFileNeverReplacesAnotherChartFileOfTheRun) {
