@@ -1,28 +1,22 @@
 // ConversionRun: the two passes over the file list, the count step and the output table.
 #include "app/ConversionRun.h"
 
-#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <ctime>
-#include <filesystem>
 #include <limits>
-#include <system_error>
 
 #include "aaf/AafDatabase.h"
 #include "aaf/Platform.h"
 #include "aaf/Utf8Text.h"
 #include "app/FileList.h"
 #include "app/PlacidusChart.h"
+#include "app/TakenPaths.h"
 #include "qck/QckDatabase.h"
 
 namespace tervalo {
 
 namespace {
-
-namespace fs = std::filesystem;
-
-constexpr char kSeparator = static_cast<char>(fs::path::preferred_separator);
 
 enum class Receiver { Aaf, Qck };
 enum class OutputShape { File, Folder };
@@ -88,161 +82,6 @@ std::string FileNameStem(const std::string& path) {
     if (dot != std::string::npos) name.erase(dot);
     return name;
 }
-
-std::string NormalPath(const std::string& path) {
-    std::error_code error;
-    fs::path absolute = fs::absolute(PathFromUtf8(path), error);
-    if (error) absolute = PathFromUtf8(path);
-    return Utf8FromPath(absolute.lexically_normal());
-}
-
-bool PathExists(const std::string& path) {
-    std::error_code error;
-    return fs::exists(fs::symlink_status(PathFromUtf8(path), error));
-}
-
-std::string WithSeparator(std::string folder) {
-    if (folder.empty() || !IsPathSeparator(folder.back())) folder.push_back(kSeparator);
-    return folder;
-}
-
-// The paths no output of a run may replace: its inputs and everything it has written, held
-// normalised as a folder and a name and found by their case-blind name. A name alike is either
-// the same path, or maybe another spelling of the same file (a link, or another case on a
-// case-blind disk), which only the file system can tell; other names are never asked of it.
-// Chart files come by the hundred thousand: a look-up allocates nothing and hashes only the
-// name, and each holds one slot and its name's bytes.
-class TakenPaths {
-public:
-    // Room for this many more paths, so that a large save grows the table once.
-    void Reserve(std::size_t more) {
-        ReserveMore(Entries, more);
-        ReserveMore(Names, more * kTypicalNameLength);
-        while ((Entries.size() + more) * 2 > Slots.size())
-            Grow();
-    }
-
-    // A folder in normal form, ending in a separator; its number for Add.
-    std::size_t AddFolder(std::string_view normalFolder) {
-        if (Folders.empty() || Folders.back() != normalFolder) Folders.emplace_back(normalFolder);
-        return Folders.size() - 1;
-    }
-
-    void Add(std::size_t folder, std::string_view name) {
-        if ((Entries.size() + 1) * 2 > Slots.size()) Grow();
-        Place(SlotOf(NameHash(name), Entries.size()));
-        Entries.push_back({Names.size(), name.size(), folder});
-        Names.append(name);
-    }
-
-    void Add(std::string_view normal) {
-        const std::size_t split = NameStart(normal);
-        Add(AddFolder(normal.substr(0, split)), normal.substr(split));
-    }
-
-    // Whether folder + name is taken; normalFolder + name is its normal form.
-    bool Contains(std::string_view folder, std::string_view normalFolder, std::string_view name) {
-        if (Slots.empty()) return false;
-        const std::uint64_t hash = NameHash(name);
-        bool alike = false;
-        for (std::size_t at = (hash >> 32) & Mask(); Slots[at] != kUnused; at = (at + 1) & Mask()) {
-            if (Slots[at] >> 32 != hash >> 32) continue;
-            const Entry& entry = EntryOf(Slots[at]);
-            if (NameOf(entry) == name && Folders[entry.Folder] == normalFolder) return true;
-            alike = true;
-        }
-        if (!alike) return false;
-        std::string path(folder);
-        path.append(name);
-        if (!PathExists(path)) return false;
-        std::error_code error;
-        for (std::size_t at = (hash >> 32) & Mask(); Slots[at] != kUnused; at = (at + 1) & Mask()) {
-            if (Slots[at] >> 32 != hash >> 32) continue;
-            const Entry& entry = EntryOf(Slots[at]);
-            std::string taken = Folders[entry.Folder];
-            taken.append(NameOf(entry));
-            if (fs::equivalent(PathFromUtf8(taken), PathFromUtf8(path), error)) return true;
-        }
-        return false;
-    }
-
-    bool Contains(std::string_view path, std::string_view normal) {
-        const std::size_t split = NameStart(path);
-        const std::size_t normalSplit = NameStart(normal);
-        return Contains(path.substr(0, split), normal.substr(0, normalSplit),
-                        normal.substr(normalSplit));
-    }
-
-private:
-    struct Entry {
-        std::size_t NameOffset;
-        std::size_t NameLength;
-        std::size_t Folder;
-    };
-    // A slot holds the upper half of the name's hash and the entry's number plus one; 0 is
-    // free. The table is probed in line: no node to allocate or chase per chart file.
-    static constexpr std::uint64_t kUnused = 0;
-    static constexpr std::uint64_t kIndexMask = 0xFFFFFFFFu;
-    static constexpr std::size_t kFirstSlots = 64;
-    static constexpr std::size_t kTypicalNameLength = 24;
-
-    static std::uint64_t SlotOf(std::uint64_t hash, std::size_t index) {
-        return (hash & ~kIndexMask) | ((static_cast<std::uint64_t>(index) & kIndexMask) + 1);
-    }
-
-    // Growth stays geometric however many small saves reserve.
-    template <typename Container>
-    static void ReserveMore(Container& container, std::size_t more) {
-        const std::size_t wanted = container.size() + more;
-        if (wanted > container.capacity())
-            container.reserve(std::max(wanted, 2 * container.capacity()));
-    }
-
-    static std::size_t NameStart(std::string_view path) {
-        const std::size_t separator = LastPathSeparator(path);
-        return separator == std::string_view::npos ? 0 : separator + 1;
-    }
-
-    const Entry& EntryOf(std::uint64_t slot) const { return Entries[(slot & kIndexMask) - 1]; }
-
-    std::string_view NameOf(const Entry& entry) const {
-        return std::string_view(Names).substr(entry.NameOffset, entry.NameLength);
-    }
-
-    std::size_t Mask() const { return Slots.size() - 1; }
-
-    void Place(std::uint64_t slot) {
-        std::size_t at = (slot >> 32) & Mask();
-        while (Slots[at] != kUnused)
-            at = (at + 1) & Mask();
-        Slots[at] = slot;
-    }
-
-    void Grow() {
-        std::vector<std::uint64_t> old(Slots.empty() ? kFirstSlots : Slots.size() * 2, kUnused);
-        old.swap(Slots);
-        for (const std::uint64_t slot : old) {
-            if (slot != kUnused) Place(slot);
-        }
-    }
-
-    std::uint64_t NameHash(std::string_view name) {
-        CaseBlindName.assign(name);
-        LowerWindows1250LettersInPlace(CaseBlindName);
-        // Spread over 64 bits whatever the width of the library's hash: the upper half tags
-        // the slot and picks where probing starts.
-        std::uint64_t hash = std::hash<std::string>{}(CaseBlindName);
-        hash = (hash ^ (hash >> 30)) * 0xBF58476D1CE4E5B9u;
-        hash = (hash ^ (hash >> 27)) * 0x94D049BB133111EBu;
-        return hash ^ (hash >> 31);
-    }
-
-    std::vector<std::string> Folders;
-    std::vector<Entry> Entries;
-    std::string Names;                 // every name's bytes, one after another
-    std::vector<std::uint64_t> Slots;  // a power of two, at most half full
-    std::string CaseBlindName;         // reused for every look-up
-};
 
 // The run's claims on the names of one chart folder. The folder is normalised once: a chart's
 // file name holds no separator and no dot of its own, so its normal path is the folder's
