@@ -188,6 +188,34 @@ TEST(TervaloConvert, SameFileTwiceIsConvertedOnce) {
     EXPECT_EQ(outputs, 1);
 }
 
+// The files are taken in a person's alphabet, whatever order they were given in.
+TEST(TervaloConvert, CombinedOutputFollowsTheAlphabetOfTheFileNames) {
+    TempDir dir;
+    fs::create_directory(dir.Path() / "out");
+    std::string inputs;
+    for (const char* name : {"zoli", "Ödön", "Béla", "Ábel", "Oszkár"}) {
+        WriteFile(dir.Path() / (std::string(name) + ".aaf"),
+                  "#A93:" + std::string(name) + kChart.substr(kChart.find(',')));
+        inputs += " " + test::ShellQuoted(dir.File(std::string(name) + ".aaf"));
+    }
+    const test::CommandResult result = RunConvert("--combined --target csv --output-dir " +
+                                                  test::ShellQuoted(dir.File("out")) + inputs);
+    EXPECT_EQ(result.ExitCode, 0) << result.Output;
+    std::string order;
+    for (const auto& item : fs::directory_iterator(dir.Path() / "out")) {
+        const std::string text = ReadFile(item.path());
+        for (std::size_t line = 0; line < text.size(); line = text.find('\n', line) + 1) {
+            order += text.substr(line, text.find(',', line) - line) + " ";
+            if (text.find('\n', line) == std::string::npos) break;
+        }
+    }
+    // The names inside the charts, in Windows-1250 as every chart text is.
+    EXPECT_EQ(order,
+              "\xC1"
+              "bel B\xE9la \xD6"
+              "d\xF6n Oszk\xE1r zoli ");
+}
+
 TEST(TervaloConvert, PassedOverFilesExitWithOneAndAreNamed) {
     TempDir dir;
     WriteFile(dir.Path() / "good.aaf", kChart);
