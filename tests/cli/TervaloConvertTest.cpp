@@ -1,6 +1,7 @@
 // tervalo-convert as a user runs it: arguments, outputs, closing message and exit status.
 #include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "TestSupport.h"
 #include "aaf/Platform.h"
@@ -118,7 +119,9 @@ TEST(TervaloConvert, OutputFolderThatCannotBeMadeStopsWithItsReason) {
     TempDir dir;
     WriteFile(dir.Path() / "Family.aaf", kChart);
     WriteFile(dir.Path() / "file", "kept");
-    fs::create_symlink("nowhere", dir.Path() / "dangling");
+    std::error_code error;
+    fs::create_symlink("nowhere", dir.Path() / "dangling", error);
+    if (error) GTEST_SKIP() << "no link could be made here: " << error.message();
     const std::pair<std::string, std::string> cases[] = {
         {dir.File("file"), "not a folder: " + dir.File("file")},
         {dir.File("dangling"), "not a folder: " + dir.File("dangling")},
@@ -194,7 +197,7 @@ TEST(TervaloConvert, CombinedOutputFollowsTheAlphabetOfTheFileNames) {
     fs::create_directory(dir.Path() / "out");
     std::string inputs;
     for (const char* name : {"zoli", "Ödön", "Béla", "Ábel", "Oszkár"}) {
-        WriteFile(dir.Path() / (std::string(name) + ".aaf"),
+        WriteFile(PathFromUtf8(dir.File(std::string(name) + ".aaf")),
                   "#A93:" + std::string(name) + kChart.substr(kChart.find(',')));
         inputs += " " + test::ShellQuoted(dir.File(std::string(name) + ".aaf"));
     }
