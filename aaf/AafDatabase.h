@@ -25,6 +25,16 @@ constexpr std::size_t kNoCursor = static_cast<std::size_t>(-1);
 // Paths of per-chart files that a HOR or SZK writer could not write.
 using WriteFailures = std::vector<std::string>;
 
+// What a run knows about the file names of one chart folder beyond a single save: the names a
+// chart's file must not take (an input of the run, or a file the run already wrote there), and
+// each name it has written.
+class ChartFileClaims {
+public:
+    virtual ~ChartFileClaims() = default;
+    virtual bool IsTaken(std::string_view fileName) = 0;
+    virtual void Written(std::string_view fileName) = 0;
+};
+
 // An AAF chart: the fields both databases share, and the notes that only AAF carries.
 struct AafRecord : ChartRecord {
     char Notes[kNotesFieldSize] = {};
@@ -71,11 +81,14 @@ public:
     bool SaveCsvFile(const std::string& path);
 
     // HOR and SZK: one file per chart in a folder. Charts whose file could not be written are
-    // listed in `failures` when given; they don't change the result.
+    // listed in `failures` when given; they don't change the result. A name that `claims`
+    // holds taken goes on to the next free " (N)", like a second chart of the same name.
     std::string* FormatHorText(std::string* out);
-    bool SaveHorFiles(const std::string& folder, WriteFailures* failures = nullptr);
+    bool SaveHorFiles(const std::string& folder, WriteFailures* failures = nullptr,
+                      ChartFileClaims* claims = nullptr);
     std::string* FormatSzkText(std::string* out);
-    bool SaveSzkFiles(const std::string& folder, WriteFailures* failures = nullptr);
+    bool SaveSzkFiles(const std::string& folder, WriteFailures* failures = nullptr,
+                      ChartFileClaims* claims = nullptr);
 
     // Read access to the text, for the writers, the run and the tests.
     std::string_view Text() const { return Buffer.View(); }

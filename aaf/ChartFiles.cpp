@@ -49,33 +49,42 @@ bool WriteChartFile(const std::string& path, std::string_view text) {
 
 // Gives each chart of one save its own path: a later chart whose name folds to the same base
 // gets " (2)", " (3)" and so on, instead of replacing the earlier chart's file. Folded names
-// hold no parentheses, so a numbered path never meets another chart's plain one.
+// hold no parentheses, so a numbered path never meets another chart's plain one. A path the
+// run holds taken (one of its inputs, or a file it wrote) is passed over the same way.
 class ChartPaths {
 public:
-    ChartPaths(const std::string& folder, std::string_view extension)
-        : Folder(folder), Extension(extension) {
+    ChartPaths(const std::string& folder, std::string_view extension, ChartFileClaims* claims)
+        : Folder(folder), Extension(extension), Claims(claims) {
         if (Folder.back() != kSeparator) Folder.push_back(kSeparator);
     }
 
     const std::string& Next(std::string_view lastName, std::string_view firstName) {
-        std::string base = ChartFileBase(lastName, firstName);
-        Path.assign(Folder);
-        Path.append(base);
-        const std::uint64_t uses = ++UsesOfBase[std::move(base)];
-        if (uses > 1) {
-            Path.append(" (");
-            AppendDecimal(Path, static_cast<std::int64_t>(uses));
-            Path.push_back(')');
-        }
-        Path.append(Extension);
+        const auto entry =
+            LastNumberOfBase.try_emplace(ChartFileBase(lastName, firstName), 0).first;
+        std::uint64_t& number = entry->second;
+        do {
+            ++number;
+            Path.assign(Folder);
+            Path.append(entry->first);
+            if (number > 1) {
+                Path.append(" (");
+                AppendDecimal(Path, static_cast<std::int64_t>(number));
+                Path.push_back(')');
+            }
+            Path.append(Extension);
+        } while (Claims != nullptr && Claims->IsTaken(FileName()));
         return Path;
     }
+
+    // The last path's name inside the folder.
+    std::string_view FileName() const { return std::string_view(Path).substr(Folder.size()); }
 
 private:
     std::string Folder;
     std::string_view Extension;
+    ChartFileClaims* Claims;
     std::string Path;
-    std::unordered_map<std::string, std::uint64_t> UsesOfBase;
+    std::unordered_map<std::string, std::uint64_t> LastNumberOfBase;
 };
 
 }  // namespace
@@ -113,13 +122,13 @@ std::string ChartFileBase(std::string_view lastName, std::string_view firstName)
 }
 
 bool SaveChartFiles(AafDatabase& database, const std::string& folder, std::string_view extension,
-                    ChartTextFormatter format, WriteFailures* failures) {
+                    ChartTextFormatter format, WriteFailures* failures, ChartFileClaims* claims) {
     if (!database.HasCurrentRecord() || folder.empty()) return false;
     if (!EnsureFolder(folder)) return false;
     database.FirstRecord();
     if (!database.HasCurrentRecord()) return true;
 
-    ChartPaths paths(folder, extension);
+    ChartPaths paths(folder, extension, claims);
     // One text for all charts: it grows to the longest chart once and is reused after that.
     std::string text;
     do {
@@ -127,7 +136,11 @@ bool SaveChartFiles(AafDatabase& database, const std::string& folder, std::strin
         const std::string& path =
             paths.Next(FieldText(database.LastName), FieldText(database.FirstName));
         (database.*format)(&text);
-        if (!WriteChartFile(path, text) && failures != nullptr) failures->push_back(path);
+        if (WriteChartFile(path, text)) {
+            if (claims != nullptr) claims->Written(paths.FileName());
+        } else if (failures != nullptr) {
+            failures->push_back(path);
+        }
     } while (database.NextRecord());
     return true;
 }

@@ -31,8 +31,10 @@ using ChartTextFormatter = std::string* (AafDatabase::*)(std::string*);
 
 // Writes one file per record of `database` into `folder`, creating the folder (not its parent)
 // when missing. False without a current record, with an empty folder path, or when the folder
-// can't be made; files that could not be written are listed in `failures` when given.
+// can't be made; files that could not be written are listed in `failures` when given. Names
+// that `claims` holds taken are passed over, and it hears of every file written.
 bool SaveChartFiles(AafDatabase& database, const std::string& folder, std::string_view extension,
-                    ChartTextFormatter format, WriteFailures* failures);
+                    ChartTextFormatter format, WriteFailures* failures,
+                    ChartFileClaims* claims = nullptr);
 
 }  // namespace tervalo

@@ -176,8 +176,10 @@ std::string* AafDatabase::FormatHorText(std::string* out) {
     return out;
 }
 
-bool AafDatabase::SaveHorFiles(const std::string& folder, WriteFailures* failures) {
-    return SaveChartFiles(*this, folder, kHorExtension, &AafDatabase::FormatHorText, failures);
+bool AafDatabase::SaveHorFiles(const std::string& folder, WriteFailures* failures,
+                               ChartFileClaims* claims) {
+    return SaveChartFiles(*this, folder, kHorExtension, &AafDatabase::FormatHorText, failures,
+                          claims);
 }
 
 }  // namespace tervalo

@@ -35,6 +35,10 @@ bool IsPathSeparator(char c) {
     return c == '/' || c == '\\';
 }
 
+bool FileNamesIgnoreCase() {
+    return true;
+}
+
 std::int64_t FileSize(std::FILE* file) {
     if (_fseeki64(file, 0, SEEK_END) != 0) return -1;
     const std::int64_t size = _ftelli64(file);
@@ -66,6 +70,10 @@ bool RemoveFile(const std::string& utf8Path) {
 
 bool IsPathSeparator(char c) {
     return c == '/';
+}
+
+bool FileNamesIgnoreCase() {
+    return false;
 }
 
 std::int64_t FileSize(std::FILE* file) {

@@ -29,6 +29,10 @@ bool IsPathSeparator(char c);
 // The position of the last separator in the path, or npos.
 std::size_t LastPathSeparator(std::string_view path);
 
+// Whether the file system takes names without regard to case, as Windows does: "A.aaf" and
+// "a.aaf" are then one file.
+bool FileNamesIgnoreCase();
+
 // The size of an open file, with the position back at its start; -1 when it has none. Sizes
 // are 64-bit on both systems (a long holds only 2 GiB on Windows).
 std::int64_t FileSize(std::FILE* file);

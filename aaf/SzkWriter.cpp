@@ -147,8 +147,10 @@ std::string* AafDatabase::FormatSzkText(std::string* out) {
     return out;
 }
 
-bool AafDatabase::SaveSzkFiles(const std::string& folder, WriteFailures* failures) {
-    return SaveChartFiles(*this, folder, kSzkExtension, &AafDatabase::FormatSzkText, failures);
+bool AafDatabase::SaveSzkFiles(const std::string& folder, WriteFailures* failures,
+                               ChartFileClaims* claims) {
+    return SaveChartFiles(*this, folder, kSzkExtension, &AafDatabase::FormatSzkText, failures,
+                          claims);
 }
 
 }  // namespace tervalo

@@ -292,6 +292,33 @@ std::size_t FirstHighByte(const unsigned char* text, std::size_t length) {
     return at;
 }
 
+// The lower-case partner of a capital by Unicode's layout, the code point itself for anything
+// else: Latin-1 capitals lie 0x20 below their small letters, and Latin Extended-A pairs each
+// capital with the code point after it.
+constexpr char32_t LatinLowerPartner(char32_t c) {
+    if (c >= 'A' && c <= 'Z') return c - 'A' + 'a';
+    if (c >= 0x00C0 && c <= 0x00DE && c != 0x00D7) return c + 0x20;
+    const bool evenCapitals = (c >= 0x0100 && c <= 0x0137) || (c >= 0x014A && c <= 0x0177);
+    const bool oddCapitals = (c >= 0x0139 && c <= 0x0148) || (c >= 0x0179 && c <= 0x017E);
+    if ((evenCapitals && c % 2 == 0) || (oddCapitals && c % 2 == 1)) return c + 1;
+    return c;
+}
+
+// Whether the code page has this very character, not only a stand-in for it.
+constexpr bool InWindows1250(char32_t c) {
+    if (c < 0x80) return true;
+    if (c >= kTableEnd || kReverse[c] < 0x80) return false;
+    return kWindows1250Upper[kReverse[c] - 0x80] == c;
+}
+
+// Both the capital and its small letter must be the page's own: İ, Ÿ and the like stay.
+constexpr char32_t Windows1250Lower(char32_t c) {
+    const char32_t lower = LatinLowerPartner(c);
+    return lower != c && InWindows1250(c) && InWindows1250(lower) ? lower : c;
+}
+static_assert(Windows1250Lower(0x0150) == 0x0151 && Windows1250Lower(0x0141) == 0x0142);
+static_assert(Windows1250Lower(0x00D7) == 0x00D7 && Windows1250Lower(0x0130) == 0x0130);
+
 }  // namespace
 
 Utf8Conversion ConvertUtf8ToWindows1250(char* text, std::size_t& length) {
@@ -322,6 +349,55 @@ Utf8InPlace ConvertUtf8InPlace(char* text, std::size_t& length) {
     outcome.Spoiled = length != original;
     length = original;
     return outcome;
+}
+
+std::size_t DecodeUtf8At(std::string_view text, std::size_t at, char32_t& codePoint) {
+    if (at >= text.size()) return 0;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    if (bytes[at] < 0x80) {
+        codePoint = bytes[at];
+        return 1;
+    }
+    const std::size_t size = SequenceLength(bytes, at, text.size());
+    if (size != 0) codePoint = Decode(bytes + at, size);
+    return size;
+}
+
+unsigned char Windows1250ByteOf(char32_t codePoint) {
+    return codePoint < kTableEnd ? kReverse[codePoint] : 0;
+}
+
+std::string LowerWindows1250Letters(std::string_view utf8) {
+    std::string lowered(utf8);
+    LowerWindows1250LettersInPlace(lowered);
+    return lowered;
+}
+
+void LowerWindows1250LettersInPlace(std::string& lowered) {
+    for (std::size_t at = 0; at < lowered.size();) {
+        const char ascii = lowered[at];
+        if (ascii >= 'A' && ascii <= 'Z') {
+            lowered[at++] = static_cast<char>(ascii - 'A' + 'a');
+            continue;
+        }
+        if (static_cast<unsigned char>(ascii) < 0x80) {
+            ++at;
+            continue;
+        }
+        char32_t codePoint = 0;
+        const std::size_t size = DecodeUtf8At(lowered, at, codePoint);
+        if (size == 0) {
+            ++at;
+            continue;
+        }
+        const char32_t lower = Windows1250Lower(codePoint);
+        // Every pair lies below U+0180, where a letter and its partner take the same bytes.
+        if (lower != codePoint) {
+            lowered[at] = static_cast<char>(0xC0 | (lower >> 6));
+            lowered[at + 1] = static_cast<char>(0x80 | (lower & 0x3F));
+        }
+        at += size;
+    }
 }
 
 }  // namespace tervalo

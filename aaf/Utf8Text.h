@@ -4,6 +4,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 namespace tervalo {
 
@@ -51,5 +53,19 @@ struct Utf8InPlace {
     bool Spoiled = false;
 };
 Utf8InPlace ConvertUtf8InPlace(char* text, std::size_t& length);
+
+// The well-formed UTF-8 sequence at `at` (an ASCII byte is one of length 1): its length, with
+// its code point in `codePoint`; 0 when the bytes there are not UTF-8.
+std::size_t DecodeUtf8At(std::string_view text, std::size_t at, char32_t& codePoint);
+
+// The Windows-1250 byte a code point is written as: the page's own character, the plain letter
+// of an accented Latin letter the page lacks, or a plain substitute; 0 when there is none.
+unsigned char Windows1250ByteOf(char32_t codePoint);
+
+// UTF-8 text (a file name) with every letter that Windows-1250 has in both cases lowered:
+// A-Z, Á, Ő, Š, Ł and the rest. Other characters, and bytes that are not UTF-8, stay as they
+// are; the text keeps its length.
+std::string LowerWindows1250Letters(std::string_view utf8);
+void LowerWindows1250LettersInPlace(std::string& utf8);
 
 }  // namespace tervalo

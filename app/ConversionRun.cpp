@@ -4,27 +4,25 @@
 #include <chrono>
 #include <cmath>
 #include <ctime>
-#include <filesystem>
 #include <limits>
-#include <system_error>
 
 #include "aaf/AafDatabase.h"
 #include "aaf/Platform.h"
+#include "aaf/Utf8Text.h"
 #include "app/FileList.h"
 #include "app/PlacidusChart.h"
+#include "app/TakenPaths.h"
 #include "qck/QckDatabase.h"
 
 namespace tervalo {
 
 namespace {
 
-namespace fs = std::filesystem;
-
 enum class Receiver { Aaf, Qck };
 enum class OutputShape { File, Folder };
 
 using OutputWriter = bool (*)(RunDatabases& databases, const std::string& path,
-                              WriteFailures& failures);
+                              WriteFailures& failures, ChartFileClaims& claims);
 
 // One row per target: who collects the charts, who writes them, and under which name.
 struct OutputRow {
@@ -37,34 +35,32 @@ struct OutputRow {
 
 constexpr OutputRow kOutputTable[kTargetCount] = {
     {Target::Aaf, Receiver::Aaf,
-     [](RunDatabases& d, const std::string& path, WriteFailures&) {
+     [](RunDatabases& d, const std::string& path, WriteFailures&, ChartFileClaims&) {
          return d.OutputAaf.SaveToFile(path);
      },
      ".aaf", OutputShape::File},
     {Target::Qck, Receiver::Qck,
-     [](RunDatabases& d, const std::string& path, WriteFailures&) {
+     [](RunDatabases& d, const std::string& path, WriteFailures&, ChartFileClaims&) {
          return d.OutputQck.SaveToFile(path);
      },
      ".qck", OutputShape::File},
     {Target::Num, Receiver::Aaf,
-     [](RunDatabases& d, const std::string& path, WriteFailures&) {
+     [](RunDatabases& d, const std::string& path, WriteFailures&, ChartFileClaims&) {
          return d.OutputAaf.SaveNumFile(path);
      },
      ".num", OutputShape::File},
     {Target::Csv, Receiver::Aaf,
-     [](RunDatabases& d, const std::string& path, WriteFailures&) {
+     [](RunDatabases& d, const std::string& path, WriteFailures&, ChartFileClaims&) {
          return d.OutputAaf.SaveCsvFile(path);
      },
      ".csv", OutputShape::File},
     {Target::Hor, Receiver::Aaf,
-     [](RunDatabases& d, const std::string& path, WriteFailures& failures) {
-         return d.OutputAaf.SaveHorFiles(path, &failures);
-     },
+     [](RunDatabases& d, const std::string& path, WriteFailures& failures,
+        ChartFileClaims& claims) { return d.OutputAaf.SaveHorFiles(path, &failures, &claims); },
      "", OutputShape::Folder},
     {Target::Szk, Receiver::Aaf,
-     [](RunDatabases& d, const std::string& path, WriteFailures& failures) {
-         return d.OutputAaf.SaveSzkFiles(path, &failures);
-     },
+     [](RunDatabases& d, const std::string& path, WriteFailures& failures,
+        ChartFileClaims& claims) { return d.OutputAaf.SaveSzkFiles(path, &failures, &claims); },
      "", OutputShape::Folder},
 };
 
@@ -78,13 +74,6 @@ bool SameExtension(const std::string& extension, std::string_view wanted) {
     return true;
 }
 
-std::string LowerAsciiText(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return text;
-}
-
 // The entry's file name without its extension.
 std::string FileNameStem(const std::string& path) {
     const std::size_t nameStart = LastPathSeparator(path);
@@ -94,17 +83,40 @@ std::string FileNameStem(const std::string& path) {
     return name;
 }
 
-std::string NormalPath(const std::string& path) {
-    std::error_code error;
-    fs::path absolute = fs::absolute(PathFromUtf8(path), error);
-    if (error) absolute = PathFromUtf8(path);
-    return Utf8FromPath(absolute.lexically_normal());
-}
+// The run's claims on the names of one chart folder. The folder is normalised once: a chart's
+// file name holds no separator and no dot of its own, so its normal path is the folder's
+// followed by the name.
+class ChartFolderClaims final : public ChartFileClaims {
+public:
+    ChartFolderClaims(TakenPaths& taken, const std::string& folder, std::size_t chartCount)
+        : Taken(taken), Folder(WithSeparator(folder)), ChartCount(chartCount) {}
 
-bool PathExists(const std::string& path) {
-    std::error_code error;
-    return fs::exists(fs::symlink_status(PathFromUtf8(path), error));
-}
+    bool IsTaken(std::string_view fileName) override {
+        return Taken.Contains(Folder, NormalFolder(), fileName);
+    }
+    void Written(std::string_view fileName) override {
+        if (FolderNumber == kNone) FolderNumber = Taken.AddFolder(NormalFolder());
+        Taken.Add(FolderNumber, fileName);
+    }
+
+private:
+    static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
+    // Only outputs of a folder target ask, so the folder is normalised on first use.
+    const std::string& NormalFolder() {
+        if (Normal.empty()) {
+            Normal = WithSeparator(NormalPath(Folder));
+            Taken.Reserve(ChartCount);
+        }
+        return Normal;
+    }
+
+    TakenPaths& Taken;
+    const std::string Folder;
+    const std::size_t ChartCount;
+    std::string Normal;
+    std::size_t FolderNumber = kNone;
+};
 
 std::int32_t SaturatedIncrement(std::int32_t count) {
     return count < std::numeric_limits<std::int32_t>::max() ? count + 1 : count;
@@ -143,7 +155,7 @@ public:
           Combined(request.ModeIndex != 0),
           OutputPrefix(OutputPrefixOf(request.ExecutablePath)) {
         for (const std::string& entry : Request.Entries)
-            TakenPaths.push_back(NormalPath(entry));
+            Taken.Add(NormalPath(entry));
     }
 
     RunReport Execute() {
@@ -275,30 +287,13 @@ private:
         if (!walked) return false;
         ShowCountNow();
         if (!Combined) {
-            WriteOutput(OutputPrefix + LowerAsciiText(FileNameStem(entry)));
+            WriteOutput(OutputPrefix + LowerWindows1250Letters(FileNameStem(entry)));
             ChartCount = 0;
         }
         return true;
     }
 
-    bool IsTaken(const std::string& path) const {
-        const std::string normal = NormalPath(path);
-        for (const std::string& taken : TakenPaths) {
-            if (taken == normal) return true;
-        }
-        // The same file under another spelling: a link, or another case on a case-blind disk.
-        // Only names that could be the same file are asked of the file system.
-        if (!PathExists(path)) return false;
-        const std::string name = LowerAsciiText(Utf8FromPath(PathFromUtf8(path).filename()));
-        std::error_code error;
-        for (const std::string& taken : TakenPaths) {
-            if (LowerAsciiText(Utf8FromPath(PathFromUtf8(taken).filename())) == name &&
-                fs::equivalent(PathFromUtf8(taken), PathFromUtf8(path), error)) {
-                return true;
-            }
-        }
-        return false;
-    }
+    bool IsTaken(const std::string& path) { return Taken.Contains(path, NormalPath(path)); }
 
     // A stamped name never replaces anything already on disk: the number moves on until
     // the name is free.
@@ -315,7 +310,7 @@ private:
     }
 
     // No output replaces an input of this run or an output this run already wrote.
-    std::string FreeOutputPath(const std::string& base) const {
+    std::string FreeOutputPath(const std::string& base) {
         std::string path = base + Output.Extension;
         for (int copy = 2; IsTaken(path); ++copy) {
             path = base + " (" + std::to_string(copy) + ")" + Output.Extension;
@@ -328,7 +323,8 @@ private:
                                                  : Databases.OutputAaf.HasCurrentRecord();
         const std::string path = FreeOutputPath(base);
         WriteFailures failures;
-        const bool written = Output.Write(Databases, path, failures);
+        ChartFolderClaims claims(Taken, path, static_cast<std::size_t>(ChartCount));
+        const bool written = Output.Write(Databases, path, failures, claims);
         if (CollectsIntoQck()) {
             Databases.OutputQck.Reset();
         } else {
@@ -340,7 +336,7 @@ private:
             Note(ReportKind::NotWritten, chartFile);
         if (hasCharts) {
             Report.WrittenOutputs.push_back(path);
-            TakenPaths.push_back(NormalPath(path));
+            Taken.Add(NormalPath(path));
         }
     }
 
@@ -354,7 +350,7 @@ private:
     const bool Combined;
     const std::string OutputPrefix;
     std::int32_t ChartCount = 0;
-    std::vector<std::string> TakenPaths;
+    TakenPaths Taken;
     RunReport Report;
 };
 

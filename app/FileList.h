@@ -14,8 +14,10 @@ enum class PathCase {
 // The case rule of the file system the program runs on.
 PathCase NativePathCase();
 
-// Adds paths to the list: each at its place in the order (without regard to case, ties by
-// exact bytes), lower-cased under PathCase::Lower, equal rows kept once.
+// Adds paths to the list: each at its place in the alphabetical order (letters by their base
+// letter, so that Ábel stands before Béla; ties without regard to case, then by exact bytes),
+// lower-cased under PathCase::Lower (accented capitals too), equal rows kept once. Paths are
+// UTF-8.
 void AddToFileList(std::vector<std::string>& list, const std::vector<std::string>& added,
                    PathCase pathCase);
 

@@ -2,7 +2,11 @@
 #include "cli/CommandLine.h"
 
 #include <array>
+#include <filesystem>
 #include <string_view>
+#include <system_error>
+
+#include "aaf/Platform.h"
 
 namespace tervalo {
 
@@ -16,14 +20,21 @@ constexpr std::array<std::string_view, 6> kTargetNames = {"aaf", "qck", "num", "
 const char* const kUsage =
     "usage: tervalo-convert --target aaf|qck|num|csv|hor|szk [--combined] [--output-dir DIR] "
     "FILE...\n"
+    "       tervalo-convert -h|--help|--version\n"
     "\n"
     "Converts AAF (.aaf), QCK (.qck) and Placidus (.hor) chart files to one target format:\n"
     "one output per input file, or with --combined all charts into one output named\n"
     "\"egybe\" and a clock number. Placidus charts go into one \"placidus\" output.\n"
-    "Outputs are written into DIR (default: the current folder).\n"
+    "Outputs are written into DIR (default: the current folder), which is created with any\n"
+    "missing parents.\n"
     "\n"
-    "Exit status: 0 success, 1 something was passed over or not written, 2 usage error,\n"
-    "3 stopped by Ctrl-C.\n";
+    "  -h, --help   show this text\n"
+    "  --version    show the program's version\n"
+    "\n"
+    "Exit status: 0 success, 1 something was passed over or not written, 2 usage error or an\n"
+    "output folder that can't be made, 3 stopped by Ctrl-C.\n";
+
+const char* const kVersionLine = "tervalo-convert " TERVALO_VERSION "\n";
 
 CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     CommandLine line;
@@ -38,6 +49,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
             optionsEnded = true;
         } else if (argument == "--help" || argument == "-h") {
             line.Help = true;
+        } else if (argument == "--version") {
+            line.Version = true;
         } else if (argument == "--combined") {
             line.Combined = true;
         } else if (argument == "--target" || argument == "--output-dir") {
@@ -63,7 +76,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
             return line;
         }
     }
-    if (line.Help) return line;
+    if (line.Help || line.Version) return line;
     if (line.TargetIndex < 0) {
         line.Error = "--target is required";
     } else if (line.Files.empty()) {
@@ -76,10 +89,25 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
 
 std::string OutputPrefixOfFolder(const std::string& folder) {
     std::string prefix = folder;
-    while (prefix.size() > 1 && prefix.back() == '/')
+    while (prefix.size() > 1 && IsPathSeparator(prefix.back()))
         prefix.pop_back();
-    if (prefix != "/") prefix += '/';
+    if (prefix.empty() || !IsPathSeparator(prefix.back())) {
+        prefix += static_cast<char>(std::filesystem::path::preferred_separator);
+    }
     return prefix;
+}
+
+std::string PrepareOutputFolder(const std::string& folder) {
+    const std::filesystem::path path = PathFromUtf8(folder);
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error)) return {};
+    // A name that is there already, as a file or a link to nowhere, is not for us to replace.
+    if (std::filesystem::exists(std::filesystem::symlink_status(path, error))) {
+        return "not a folder: " + folder;
+    }
+    std::filesystem::create_directories(path, error);
+    if (error) return "cannot create folder " + folder + ": " + error.message();
+    return {};
 }
 
 }  // namespace tervalo

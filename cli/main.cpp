@@ -3,7 +3,6 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -76,13 +75,17 @@ int main(int argc, char* argv[]) {
         std::fputs(tervalo::kUsage, stdout);
         return 0;
     }
+    if (line.Version) {
+        std::fputs(tervalo::kVersionLine, stdout);
+        return 0;
+    }
     if (!line.Error.empty()) {
         std::fprintf(stderr, "tervalo-convert: %s\n\n%s", line.Error.c_str(), tervalo::kUsage);
         return 2;
     }
-    std::error_code error;
-    if (!std::filesystem::is_directory(tervalo::PathFromUtf8(line.OutputDir), error)) {
-        std::fprintf(stderr, "tervalo-convert: not a folder: %s\n", line.OutputDir.c_str());
+    const std::string folderProblem = tervalo::PrepareOutputFolder(line.OutputDir);
+    if (!folderProblem.empty()) {
+        std::fprintf(stderr, "tervalo-convert: %s\n", folderProblem.c_str());
         return 2;
     }
 

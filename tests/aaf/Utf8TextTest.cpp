@@ -331,5 +331,62 @@ TEST(Utf8Text, TextThatStopsBeingUtf8LateIsLoadedByteForByte) {
     EXPECT_FALSE(database.LastConversion().Converted);
 }
 
+// File names are lowered letter by letter in UTF-8: every capital of the code page whose small
+// letter it also has, and nothing else.
+TEST(Utf8Text, LowersTheLettersTheCodePageHasInBothCases) {
+    // Each capital of Windows-1250 above ASCII, beside its small letter.
+    const std::string capitals = "ŠŚŤŽŹŁĄŞŻĽŔÁÂĂÄĹĆÇČÉĘËĚÍÎĎĐŃŇÓÔŐÖŘŮÚŰÜÝŢ";
+    const std::string smalls = "šśťžźłąşżľŕáâăäĺćçčéęëěíîďđńňóôőöřůúűüýţ";
+    ExpectBytes(LowerWindows1250Letters(capitals), smalls);
+    ExpectBytes(LowerWindows1250Letters(smalls), smalls);
+    const std::pair<std::string, std::string> cases[] = {
+        {"ÁrpÁd.AAF", "árpád.aaf"},
+        {"/Home/ŐSZ/Kovács Béla", "/home/ősz/kovács béla"},
+        // Not the page's, or not in both cases: À, Ÿ, İ, ß, ×, Greek and Cyrillic stay.
+        {"ÀŸİß×ΩЖ", "ÀŸİß×ΩЖ"},
+        // Bytes that are not UTF-8 stay as they are, letters around them are lowered.
+        {"A\xC1\xFF"
+         "B\xC3",
+         "a\xC1\xFF"
+         "b\xC3"},
+        {"\xC3\x81\xED\xA0\x80Z", "\xC3\xA1\xED\xA0\x80z"},
+        {"", ""},
+    };
+    for (const auto& [input, expected] : cases)
+        ExpectBytes(LowerWindows1250Letters(input), expected);
+}
+
+TEST(Utf8Text, DecodesOneSequenceAndRefusesWhatIsNotUtf8) {
+    struct Case {
+        std::string Text;
+        std::size_t At;
+        std::size_t Length;
+        char32_t CodePoint;
+    };
+    const Case cases[] = {
+        {"a", 0, 1, U'a'},
+        {"xő", 1, 2, 0x0151},
+        {"€", 0, 3, 0x20AC},
+        {"\xF0\x9F\x98\x80", 0, 4, 0x1F600},
+        {"\xC3", 0, 0, 0},              // cut short
+        {"\xC0\x80", 0, 0, 0},          // overlong
+        {"\xED\xA0\x80", 0, 0, 0},      // a surrogate
+        {"\xF4\x90\x80\x80", 0, 0, 0},  // beyond U+10FFFF
+        {"\x81", 0, 0, 0},              // a continuation alone
+        {"a", 1, 0, 0},                 // past the end
+    };
+    for (const Case& c : cases) {
+        char32_t codePoint = 0;
+        EXPECT_EQ(DecodeUtf8At(c.Text, c.At, codePoint), c.Length) << test::Printable(c.Text);
+        if (c.Length != 0) {
+            EXPECT_EQ(codePoint, c.CodePoint);
+        }
+    }
+    EXPECT_EQ(Windows1250ByteOf(0x0150), 0xD5);  // Ő, the page's own
+    EXPECT_EQ(Windows1250ByteOf(0x00E0), 'a');   // à, which it lacks
+    EXPECT_EQ(Windows1250ByteOf(0x0416), 0);     // Ж
+    EXPECT_EQ(Windows1250ByteOf(0x1F600), 0);
+}
+
 }  // namespace
 }  // namespace tervalo

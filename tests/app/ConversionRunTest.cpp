@@ -6,11 +6,13 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "TestSupport.h"
 #include "aaf/AafDatabase.h"
 #include "aaf/CountryCodeTable.h"
+#include "aaf/Platform.h"
 #include "qck/QckDatabase.h"
 
 namespace tervalo {
@@ -77,7 +79,7 @@ protected:
 
     std::string Input(const std::string& name, const std::string& bytes) {
         const std::string path = Dir.File("in/" + name);
-        WriteFile(path, bytes);
+        WriteFile(PathFromUtf8(path), bytes);
         return path;
     }
     std::string Output(const std::string& name) const { return Dir.File("prog/" + name); }
@@ -94,7 +96,7 @@ protected:
     std::vector<std::string> OutputNames() const {
         std::vector<std::string> names;
         for (const auto& item : fs::directory_iterator(Dir.Path() / "prog")) {
-            names.push_back(item.path().filename().string());
+            names.push_back(Utf8FromPath(item.path().filename()));
         }
         std::sort(names.begin(), names.end());
         return names;
@@ -465,6 +467,150 @@ TEST_F(ConversionRunTest, CsvOutputOfAWholeRunReadsBackAsTwelveFieldsPerChart) {
               "Kov\xE1"
               "cs");
     EXPECT_EQ(rows[2][11], "H");
+}
+
+}  // namespace
+}  // namespace tervalo
+
+namespace tervalo {
+namespace {
+
+std::vector<std::string> NamesIn(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& item : fs::directory_iterator(folder))
+        names.push_back(Utf8FromPath(item.path().filename()));
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+const std::string kKissAnna =
+    "#A93:Kiss,Anna,F,02.05.1970g,08:15,Eger,H\r\n#B93:*,47N54,20E23,1he00,0\r\n\r\n";
+
+// A chart's file never replaces an input of the run: here a file lying where the folder
+// output of fam.aaf puts Kiss Anna's chart. Two charts of that name take the next free numbers.
+TEST_F(ConversionRunTest, ChartFileNeverReplacesAnInputOfTheRun) {
+    struct Case {
+        Target target;
+        bool combined;
+        std::string extension;
+        std::vector<std::string> expectedNames;  // in the folder that gets the charts
+    };
+    const std::string egybe = "egybe" + std::to_string(kFixedStamp);
+    const Case cases[] = {
+        {Target::Hor, false, ".hor", {"Kiss Anna (2).hor", "Kiss Anna (3).hor", "Kiss Anna.hor"}},
+        {Target::Szk, false, ".szk", {"Kiss Anna (2).szk", "Kiss Anna (3).szk", "Kiss Anna.szk"}},
+        // A stamped folder is never one that already exists, so nothing can lie in its way;
+        // the Placidus input is a chart of its own there.
+        {Target::Hor, true, ".hor", {"Kiss Anna (2).hor", "Kiss Anna (3).hor", "Kiss Anna.hor"}},
+        {Target::Szk, true, ".szk", {"Kiss Anna (2).szk", "Kiss Anna.szk"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.extension + (c.combined ? " combined" : " per file"));
+        fs::remove_all(Dir.Path() / "prog");
+        fs::create_directories(Dir.Path() / "prog" / "fam");
+        // A Placidus chart for HOR, as another program left it; any bytes for SZK.
+        const std::string inputBytes = c.target == Target::Hor
+                                           ? PlacidusChart("Kiss Anna", "Eger, H", 1970)
+                                           : std::string("[Chart]\r\nName=kept\r\n");
+        const std::string lyingInTheWay = Output("fam/Kiss Anna" + c.extension);
+        WriteFile(lyingInTheWay, inputBytes);
+        const std::string fam = Input("fam.aaf", kKissAnna + kKissAnna);
+
+        const RunReport report = Convert({fam, lyingInTheWay}, c.target, c.combined);
+        EXPECT_EQ(report.Ending, RunEnding::Completed);
+        ExpectBytes(ReadFile(lyingInTheWay), inputBytes);
+        const fs::path charts = Dir.Path() / "prog" / (c.combined ? egybe : "fam");
+        EXPECT_EQ(NamesIn(charts), c.expectedNames);
+        EXPECT_NE(ReadFile(charts / ("Kiss Anna (2)" + c.extension)).find("Kiss"),
+                  std::string::npos);
+    }
+}
+
+// Among hundreds of charts and names the run holds, exactly the taken ones move on.
+TEST_F(ConversionRunTest, ChartFilesOfALargeSaveMoveOnlyWhereTaken) {
+    fs::create_directories(Dir.Path() / "prog" / "fam");
+    const std::vector<std::string> taken = {Output("fam/P17 Janos.hor"),
+                                            Output("fam/P250 Janos.hor")};
+    for (const std::string& path : taken)
+        WriteFile(path, "an input");
+    std::vector<std::string> entries = {Input("fam.aaf", AafCharts("P", 300))};
+    for (int i = 0; i < 40; ++i)
+        entries.push_back(Input("other" + std::to_string(i) + ".aaf", AafChart("Q")));
+    entries.insert(entries.end(), taken.begin(), taken.end());
+    Convert(entries, Target::Hor, false);
+    const std::vector<std::string> names = NamesIn(Dir.Path() / "prog" / "fam");
+    EXPECT_EQ(names.size(), 302u);
+    for (int i = 0; i < 300; ++i) {
+        const std::string base = "P" + std::to_string(i) + " Janos";
+        const bool moved = i == 17 || i == 250;
+        EXPECT_TRUE(fs::exists(Output("fam/" + base + (moved ? " (2)" : "") + ".hor"))) << base;
+        EXPECT_EQ(fs::exists(Output("fam/" + base + " (2).hor")), moved) << base;
+    }
+    for (const std::string& path : taken)
+        EXPECT_EQ(ReadFile(path), "an input");
+}
+
+// A chart's file never replaces one the run wrote before: b's folder is a link to a's, so
+// b's Kiss Anna would land on a's.
+TEST_F(ConversionRunTest, ChartFileNeverReplacesAnotherChartFileOfTheRun) {
+    for (const Target target : {Target::Hor, Target::Szk}) {
+        fs::remove_all(Dir.Path() / "prog");
+        fs::create_directories(Dir.Path() / "prog" / "a");
+        std::error_code error;
+        fs::create_directory_symlink("a", Dir.Path() / "prog" / "b", error);
+        if (error) GTEST_SKIP() << "no link could be made here: " << error.message();
+        const std::string a = Input("a.aaf", kKissAnna);
+        const std::string b = Input("b.aaf",
+                                    "#A93:Kiss,Anna,F,09.09.1999g,08:15,Eger,H\r\n"
+                                    "#B93:*,47N54,20E23,1he00,0\r\n\r\n");
+        const RunReport report = Convert({a, b}, target, false);
+        EXPECT_TRUE(report.Items.empty());
+        const std::string extension = target == Target::Hor ? ".hor" : ".szk";
+        EXPECT_EQ(NamesIn(Dir.Path() / "prog" / "a"),
+                  (std::vector<std::string>{"Kiss Anna (2)" + extension, "Kiss Anna" + extension}));
+        const std::string first = ReadFile(Output("a/Kiss Anna" + extension));
+        const std::string second = ReadFile(Output("a/Kiss Anna (2)" + extension));
+        EXPECT_NE(first, second) << "the second chart replaced the first";
+        EXPECT_NE(first.find("1970"), std::string::npos);
+        EXPECT_NE(second.find("1999"), std::string::npos);
+    }
+}
+
+// Per-file outputs are named in lower case for every letter Windows-1250 has in both cases.
+TEST_F(ConversionRunTest, PerFileOutputNameLowersAccentedCapitals) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"ÁrpÁd.aaf", "árpád.csv"},
+        {"Árpád.AAF", "árpád.csv"},
+        {"ŐSZ ÉS TÉL.aaf", "ősz és tél.csv"},
+        {"ŠŁŻŤŔ.aaf", "šłżťŕ.csv"},
+        // Letters the code page lacks, and other scripts, stay as they are.
+        {"ÀÈ Ωmega Ж.aaf", "ÀÈ Ωmega Ж.csv"},
+    };
+    for (const auto& [input, output] : cases) {
+        fs::remove_all(Dir.Path() / "prog");
+        fs::create_directory(Dir.Path() / "prog");
+        EXPECT_TRUE(Convert({Input(input, kKissAnna)}, Target::Csv, false).Items.empty());
+        EXPECT_EQ(OutputNames(), std::vector<std::string>{output}) << input;
+    }
+}
+
+// On Linux a backslash is a letter of a name: the input keeps it in its output's name, and a
+// program folder with one in its name gets the outputs.
+TEST_F(ConversionRunTest, BackslashIsPartOfANameWhereOnlySlashSeparates) {
+    if (IsPathSeparator('\\')) GTEST_SKIP() << "a backslash separates folders on Windows";
+    const fs::path program = Dir.Path() / "prog\\bin";
+    fs::create_directory(program);
+    const std::string input = Input("my\\family.aaf", kKissAnna);
+    RunRequest request;
+    request.Entries = {input};
+    request.TargetIndex = static_cast<int>(Target::Csv);
+    request.ModeIndex = 0;
+    request.ExecutablePath = (program / "tervalo").string();
+    const RunReport report =
+        ConversionRun(request, Abort, Front, Front, Databases, [] { return kFixedNow; });
+    EXPECT_TRUE(report.Items.empty());
+    EXPECT_EQ(NamesIn(program), std::vector<std::string>{"my\\family.csv"});
+    EXPECT_EQ(NamesIn(Dir.Path()), (std::vector<std::string>{"in", "prog", "prog\\bin"}));
 }
 
 }  // namespace

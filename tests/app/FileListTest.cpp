@@ -33,6 +33,56 @@ TEST(FileList, OrdersWithoutRegardToCaseAndKeepsEachPathOnce) {
     }
 }
 
+// A person's alphabet: accented letters among their base letters, case and accents only
+// breaking ties. Paths are UTF-8.
+TEST(FileList, OrdersAccentedNamesAmongTheirBaseLetters) {
+    struct Case {
+        std::vector<std::string> added;
+        PathCase pathCase;
+        std::vector<std::string> expected;
+    };
+    const Case cases[] = {
+        {{"/d/zoli.aaf", "/d/Béla.aaf", "/d/Ábel.aaf"},
+         PathCase::Preserve,
+         {"/d/Ábel.aaf", "/d/Béla.aaf", "/d/zoli.aaf"}},
+        {{"/d/Pál.aaf", "/d/Oszkár.aaf", "/d/Ödön.aaf", "/d/Nóra.aaf", "/d/Őze.aaf"},
+         PathCase::Preserve,
+         {"/d/Nóra.aaf", "/d/Ödön.aaf", "/d/Oszkár.aaf", "/d/Őze.aaf", "/d/Pál.aaf"}},
+        // Ties: without accents alike, then without regard to case, then by bytes.
+        {{"/d/ábel", "/d/Ábel", "/d/abel", "/d/Abel"},
+         PathCase::Preserve,
+         {"/d/Abel", "/d/abel", "/d/Ábel", "/d/ábel"}},
+        // Letters of other languages, and decomposed accents, go by their base letter too.
+        {{"/d/b.aaf", "/d/Àrpa.aaf", "/d/A\xCC\x81gnes.aaf", "/d/Šandor.aaf", "/d/Roza.aaf"},
+         PathCase::Preserve,
+         {"/d/A\xCC\x81gnes.aaf", "/d/Àrpa.aaf", "/d/b.aaf", "/d/Roza.aaf", "/d/Šandor.aaf"}},
+        // Bytes that are not UTF-8 stay bytes and come after the letters.
+        {{"/d/\xC1rp\xE1"
+          "d.aaf",
+          "/d/zeta.aaf",
+          "/d/\xC1rp\xE1"
+          "d.aaf"},
+         PathCase::Preserve,
+         {"/d/zeta.aaf",
+          "/d/\xC1rp\xE1"
+          "d.aaf"}},
+        // Lowered rows lower accented capitals too, and fall together.
+        {{"C:\\DATA\\ÁRPÁD.AAF", "c:\\data\\árpád.aaf", "C:\\Data\\Őz.qck"},
+         PathCase::Lower,
+         {"c:\\data\\árpád.aaf", "c:\\data\\őz.qck"}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> list;
+        AddToFileList(list, c.added, c.pathCase);
+        EXPECT_EQ(list, c.expected);
+        // Added one by one, in reverse, the list ends the same.
+        std::vector<std::string> oneByOne;
+        for (auto path = c.added.rbegin(); path != c.added.rend(); ++path)
+            AddToFileList(oneByOne, {*path}, c.pathCase);
+        EXPECT_EQ(oneByOne, c.expected);
+    }
+}
+
 TEST(FileList, ExtensionIsTakenFromTheFileNameOnly) {
     const std::pair<std::string, std::string> cases[] = {
         {"/d/family.aaf", ".aaf"},

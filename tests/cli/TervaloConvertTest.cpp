@@ -1,8 +1,10 @@
 // tervalo-convert as a user runs it: arguments, outputs, closing message and exit status.
 #include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "TestSupport.h"
+#include "aaf/Platform.h"
 #include "cli/CommandLine.h"
 
 namespace tervalo {
@@ -48,20 +50,114 @@ TEST(CommandLine, ParsesOptionsAndRefusesWhatItCannotUse) {
     }
 }
 
+TEST(CommandLine, HelpAndVersionNeedNothingElse) {
+    struct Case {
+        std::vector<std::string> arguments;
+        bool help;
+        bool version;
+    };
+    const Case cases[] = {
+        {{"-h"}, true, false},
+        {{"--help"}, true, false},
+        {{"--version"}, false, true},
+        {{"--target", "csv", "--version"}, false, true},
+        {{"--target", "csv", "a.aaf"}, false, false},
+    };
+    for (const Case& c : cases) {
+        const CommandLine line = ParseCommandLine(c.arguments);
+        EXPECT_EQ(line.Error, "");
+        EXPECT_EQ(line.Help, c.help);
+        EXPECT_EQ(line.Version, c.version);
+    }
+}
+
 TEST(CommandLine, OutputPrefixEndsInOneSeparator) {
-    EXPECT_EQ(OutputPrefixOfFolder("out"), "out/");
-    EXPECT_EQ(OutputPrefixOfFolder("out///"), "out/");
+    const std::string separator(1, static_cast<char>(fs::path::preferred_separator));
+    EXPECT_EQ(OutputPrefixOfFolder("out"), "out" + separator);
+    EXPECT_EQ(OutputPrefixOfFolder("out///"), "out" + separator);
     EXPECT_EQ(OutputPrefixOfFolder("/"), "/");
+    // A backslash ends the folder on Windows only; elsewhere it is part of the name.
+    EXPECT_EQ(OutputPrefixOfFolder("out\\"), IsPathSeparator('\\') ? "out\\" : "out\\/");
 }
 
 TEST(TervaloConvert, UsageErrorsExitWithTwo) {
     const test::CommandResult noTarget = RunConvert("x.aaf");
     EXPECT_EQ(noTarget.ExitCode, 2);
     EXPECT_NE(noTarget.Output.find("usage: tervalo-convert"), std::string::npos);
-    EXPECT_EQ(RunConvert("--target aaf --output-dir /nonexistent/folder x.aaf").ExitCode, 2);
+    TempDir dir;
+    WriteFile(dir.Path() / "file", "");
+    EXPECT_EQ(RunConvert("--target aaf --output-dir " + test::ShellQuoted(dir.File("file/folder")) +
+                         " x.aaf")
+                  .ExitCode,
+              2);
     const test::CommandResult help = RunConvert("--help");
     EXPECT_EQ(help.ExitCode, 0);
     EXPECT_NE(help.Output.find("--combined"), std::string::npos);
+    const test::CommandResult shortHelp = RunConvert("-h");
+    EXPECT_EQ(shortHelp.ExitCode, 0);
+    EXPECT_EQ(shortHelp.Output, help.Output);
+}
+
+TEST(TervaloConvert, VersionIsPrintedAlone) {
+    const test::CommandResult version = RunConvert("--version");
+    EXPECT_EQ(version.ExitCode, 0);
+    EXPECT_EQ(version.Output, "tervalo-convert 1.5\n");
+}
+
+TEST(TervaloConvert, OutputFolderIsMadeWithItsMissingParents) {
+    TempDir dir;
+    WriteFile(dir.Path() / "Family.aaf", kChart);
+    const std::string folder = dir.File("out/new/deeper");
+    const test::CommandResult result =
+        RunConvert("--target csv --output-dir " + test::ShellQuoted(folder) + " " +
+                   test::ShellQuoted(dir.File("Family.aaf")));
+    EXPECT_EQ(result.ExitCode, 0) << result.Output;
+    EXPECT_TRUE(fs::is_regular_file(fs::path(folder) / "family.csv"));
+}
+
+TEST(TervaloConvert, OutputFolderThatCannotBeMadeStopsWithItsReason) {
+    TempDir dir;
+    WriteFile(dir.Path() / "Family.aaf", kChart);
+    WriteFile(dir.Path() / "file", "kept");
+    std::error_code error;
+    fs::create_symlink("nowhere", dir.Path() / "dangling", error);
+    if (error) GTEST_SKIP() << "no link could be made here: " << error.message();
+    const std::pair<std::string, std::string> cases[] = {
+        {dir.File("file"), "not a folder: " + dir.File("file")},
+        {dir.File("dangling"), "not a folder: " + dir.File("dangling")},
+        // The system says why: here a file stands where a parent folder should be.
+        {dir.File("file/sub/deeper"), "cannot create folder " + dir.File("file/sub/deeper") + ": "},
+    };
+    for (const auto& [folder, message] : cases) {
+        const test::CommandResult result =
+            RunConvert("--target csv --output-dir " + test::ShellQuoted(folder) + " " +
+                       test::ShellQuoted(dir.File("Family.aaf")));
+        EXPECT_EQ(result.ExitCode, 2) << folder;
+        const std::string line = "tervalo-convert: " + message;
+        const std::size_t at = result.Output.find(line);
+        ASSERT_NE(at, std::string::npos) << result.Output;
+        // Where the system gives a reason, it follows the colon; nothing was converted.
+        if (message.back() == ' ') {
+            EXPECT_GT(result.Output.find('\n', at), at + line.size()) << result.Output;
+        }
+        EXPECT_EQ(result.Output.find("sikerült"), std::string::npos);
+    }
+    EXPECT_EQ(ReadFile(dir.Path() / "file"), "kept");
+    EXPECT_FALSE(fs::exists(dir.Path() / "family.csv"));
+}
+
+// On Linux a backslash is a letter of a name, in the input's name and in the output folder's.
+TEST(TervaloConvert, BackslashIsPartOfANameWhereOnlySlashSeparates) {
+    if (IsPathSeparator('\\')) GTEST_SKIP() << "a backslash separates folders on Windows";
+    TempDir dir;
+    WriteFile(dir.Path() / "my\\family.aaf", kChart);
+    const std::string folder = dir.File("out\\dir");
+    const test::CommandResult result =
+        RunConvert("--target aaf --output-dir " + test::ShellQuoted(folder) + " " +
+                   test::ShellQuoted(dir.File("my\\family.aaf")));
+    EXPECT_EQ(result.ExitCode, 0) << result.Output;
+    EXPECT_TRUE(fs::is_regular_file(fs::path(folder) / "my\\family.aaf"));
+    EXPECT_FALSE(fs::exists(dir.Path() / "out"));
 }
 
 TEST(TervaloConvert, ConvertsPerFileIntoTheOutputFolder) {
@@ -93,6 +189,34 @@ TEST(TervaloConvert, SameFileTwiceIsConvertedOnce) {
         }
     }
     EXPECT_EQ(outputs, 1);
+}
+
+// The files are taken in a person's alphabet, whatever order they were given in.
+TEST(TervaloConvert, CombinedOutputFollowsTheAlphabetOfTheFileNames) {
+    TempDir dir;
+    fs::create_directory(dir.Path() / "out");
+    std::string inputs;
+    for (const char* name : {"zoli", "Ödön", "Béla", "Ábel", "Oszkár"}) {
+        WriteFile(PathFromUtf8(dir.File(std::string(name) + ".aaf")),
+                  "#A93:" + std::string(name) + kChart.substr(kChart.find(',')));
+        inputs += " " + test::ShellQuoted(dir.File(std::string(name) + ".aaf"));
+    }
+    const test::CommandResult result = RunConvert("--combined --target csv --output-dir " +
+                                                  test::ShellQuoted(dir.File("out")) + inputs);
+    EXPECT_EQ(result.ExitCode, 0) << result.Output;
+    std::string order;
+    for (const auto& item : fs::directory_iterator(dir.Path() / "out")) {
+        const std::string text = ReadFile(item.path());
+        for (std::size_t line = 0; line < text.size(); line = text.find('\n', line) + 1) {
+            order += text.substr(line, text.find(',', line) - line) + " ";
+            if (text.find('\n', line) == std::string::npos) break;
+        }
+    }
+    // The names inside the charts, in Windows-1250 as every chart text is.
+    EXPECT_EQ(order,
+              "\xC1"
+              "bel B\xE9la \xD6"
+              "d\xF6n Oszk\xE1r zoli ");
 }
 
 TEST(TervaloConvert, PassedOverFilesExitWithOneAndAreNamed) {
