@@ -170,10 +170,14 @@ char* ResizeTextBlock(char* block, std::size_t oldBytes, std::size_t newBytes,
         return fresh;
     }
     UnmarkTail(block, oldSpan);
+    if (newSpan == oldSpan) {
+        MarkTail(block, newBytes, newSpan);
+        return block;
+    }
     char* resized = block;
     if (newSpan < oldSpan) {
         munmap(block + newSpan, oldSpan - newSpan);
-    } else if (newSpan > oldSpan && mremap(block, oldSpan, newSpan, 0) == MAP_FAILED) {
+    } else if (mremap(block, oldSpan, newSpan, 0) == MAP_FAILED) {
         // No free addresses behind the block: its pages move to a fresh place of the new size,
         // page tables and all.
         char* target = MapBlock(newSpan);
@@ -198,8 +202,10 @@ void FreeTextBlock(char* block, std::size_t bytes) {
 
 void ExpectFilledBytes(char* block, std::size_t bytes, std::size_t filledBytes) {
     const std::size_t span = BlockSpan(bytes);
+    if (span < kLargePage) return;
     const std::size_t whole = std::min(filledBytes, span) / kLargePage * kLargePage;
-    if (span >= kLargePage && whole < span) madvise(block + whole, span - whole, MADV_NOHUGEPAGE);
+    if (whole > 0) madvise(block, whole, MADV_HUGEPAGE);
+    if (whole < span) madvise(block + whole, span - whole, MADV_NOHUGEPAGE);
 }
 
 bool LocalTime(std::time_t moment, std::tm& local) {
