@@ -1,8 +1,18 @@
 // What differs between Linux and Windows, one small function each.
 #include "aaf/Platform.h"
 
+#include <cstdlib>
+
 #ifdef _WIN32
 #include <cwchar>
+#else
+#include <sanitizer/asan_interface.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
 #endif
 
 namespace tervalo {
@@ -46,6 +56,20 @@ std::int64_t FileSize(std::FILE* file) {
     return size;
 }
 
+char* AllocateTextBlock(std::size_t bytes) {
+    return static_cast<char*>(std::malloc(bytes));
+}
+
+char* ResizeTextBlock(char* block, std::size_t, std::size_t newBytes, std::size_t) {
+    return static_cast<char*>(std::realloc(block, newBytes));
+}
+
+void FreeTextBlock(char* block, std::size_t) {
+    std::free(block);
+}
+
+void ExpectFilledBytes(char*, std::size_t, std::size_t) {}
+
 bool LocalTime(std::time_t moment, std::tm& local) {
     return localtime_s(&local, &moment) == 0;
 }
@@ -81,6 +105,115 @@ std::int64_t FileSize(std::FILE* file) {
     const std::int64_t size = ftello(file);
     if (size < 0 || fseeko(file, 0, SEEK_SET) != 0) return -1;
     return size;
+}
+
+namespace {
+
+// From this size on a block is laid out for large pages; a smaller one (an empty database's
+// first 256 KiB) stays on ordinary pages and holds only what it touched.
+constexpr std::size_t kLargePage = std::size_t{2} << 20;
+
+std::size_t RoundUp(std::size_t bytes, std::size_t unit) {
+    return (bytes + unit - 1) / unit * unit;
+}
+
+// The length mapped for a block of `bytes`.
+std::size_t BlockSpan(std::size_t bytes) {
+    static const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    return RoundUp(bytes, bytes < kLargePage ? page : kLargePage);
+}
+
+// The bytes behind a block's end are part of its pages, but reading them is as wrong as reading
+// past a malloc'd block: AddressSanitizer is told so (elsewhere these do nothing).
+void MarkTail(char* block, std::size_t bytes, std::size_t span) {
+    ASAN_POISON_MEMORY_REGION(block + bytes, span - bytes);
+}
+void UnmarkTail(char* block, std::size_t span) {
+    ASAN_UNPOISON_MEMORY_REGION(block, span);
+}
+
+// Fresh zero pages. A large block starts on a large-page boundary: one large page more is
+// mapped and the ends are trimmed.
+char* MapBlock(std::size_t span) {
+    const std::size_t extra = span >= kLargePage ? kLargePage : 0;
+    void* mapped =
+        mmap(nullptr, span + extra, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapped == MAP_FAILED) return nullptr;
+    char* start = static_cast<char*>(mapped);
+    if (extra == 0) return start;
+    const auto address = reinterpret_cast<std::uintptr_t>(start);
+    const std::size_t head = RoundUp(address, kLargePage) - address;
+    if (head > 0) munmap(start, head);
+    if (head < extra) munmap(start + head + span, extra - head);
+    return start + head;
+}
+
+// A refusal (large pages switched off) only costs speed.
+void AskForLargePages(char* block, std::size_t span) {
+    if (span >= kLargePage) madvise(block, span, MADV_HUGEPAGE);
+}
+
+}  // namespace
+
+char* AllocateTextBlock(std::size_t bytes) {
+    const std::size_t span = BlockSpan(bytes);
+    char* block = MapBlock(span);
+    if (block == nullptr) return nullptr;
+    AskForLargePages(block, span);
+    MarkTail(block, bytes, span);
+    return block;
+}
+
+char* ResizeTextBlock(char* block, std::size_t oldBytes, std::size_t newBytes,
+                      std::size_t keptBytes) {
+    const std::size_t oldSpan = BlockSpan(oldBytes);
+    const std::size_t newSpan = BlockSpan(newBytes);
+    if (newSpan > oldSpan && oldSpan < kLargePage && newSpan >= kLargePage) {
+        // A small block's ordinary pages would take the place of the first large page, so its
+        // few bytes worth keeping are copied into a fresh block instead.
+        char* fresh = AllocateTextBlock(newBytes);
+        if (fresh == nullptr) return nullptr;
+        std::memcpy(fresh, block, std::min(keptBytes, oldBytes));
+        FreeTextBlock(block, oldBytes);
+        return fresh;
+    }
+    UnmarkTail(block, oldSpan);
+    if (newSpan == oldSpan) {
+        MarkTail(block, newBytes, newSpan);
+        return block;
+    }
+    char* resized = block;
+    if (newSpan < oldSpan) {
+        munmap(block + newSpan, oldSpan - newSpan);
+    } else if (mremap(block, oldSpan, newSpan, 0) == MAP_FAILED) {
+        // No free addresses behind the block: its pages move to a fresh place of the new size,
+        // page tables and all.
+        char* target = MapBlock(newSpan);
+        if (target == nullptr ||
+            mremap(block, oldSpan, newSpan, MREMAP_MAYMOVE | MREMAP_FIXED, target) == MAP_FAILED) {
+            if (target != nullptr) munmap(target, newSpan);
+            MarkTail(block, oldBytes, oldSpan);
+            return nullptr;
+        }
+        resized = target;
+    }
+    AskForLargePages(resized, newSpan);
+    MarkTail(resized, newBytes, newSpan);
+    return resized;
+}
+
+void FreeTextBlock(char* block, std::size_t bytes) {
+    const std::size_t span = BlockSpan(bytes);
+    UnmarkTail(block, span);
+    munmap(block, span);
+}
+
+void ExpectFilledBytes(char* block, std::size_t bytes, std::size_t filledBytes) {
+    const std::size_t span = BlockSpan(bytes);
+    if (span < kLargePage) return;
+    const std::size_t whole = std::min(filledBytes, span) / kLargePage * kLargePage;
+    if (whole > 0) madvise(block, whole, MADV_HUGEPAGE);
+    if (whole < span) madvise(block + whole, span - whole, MADV_NOHUGEPAGE);
 }
 
 bool LocalTime(std::time_t moment, std::tm& local) {

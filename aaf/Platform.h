@@ -37,6 +37,22 @@ bool FileNamesIgnoreCase();
 // are 64-bit on both systems (a long holds only 2 GiB on Windows).
 std::int64_t FileSize(std::FILE* file);
 
+// Memory for a database's text. On Linux a block of 2 MiB or more lies on 2 MiB boundaries and
+// asks for large pages: a 100 MB text then costs some fifty page faults rather than 25,000, and
+// on a freshly started machine those faults were most of a large conversion's time. Such a
+// block grows by moving its pages rather than copying its bytes (only a block outgrowing
+// 2 MiB has its few bytes copied). Elsewhere these are malloc, realloc and free. Null on
+// failure; a block that could not be resized is left as it was.
+char* AllocateTextBlock(std::size_t bytes);
+// Only the first keptBytes bytes of the block are sure to keep their values.
+char* ResizeTextBlock(char* block, std::size_t oldBytes, std::size_t newBytes,
+                      std::size_t keptBytes);
+void FreeTextBlock(char* block, std::size_t bytes);
+// Says that the first filledBytes of a block are about to be filled at once (a load): a large
+// page only where they fill it whole, so that the last, partly filled stretch holds no more
+// memory than its ordinary pages.
+void ExpectFilledBytes(char* block, std::size_t bytes, std::size_t filledBytes);
+
 // The local calendar time of a moment; false when the system can't give it.
 bool LocalTime(std::time_t moment, std::tm& local);
 

@@ -2,7 +2,6 @@
 #include "aaf/TextBuffer.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -22,14 +21,14 @@ struct FileCloser {
 }  // namespace
 
 TextBuffer::TextBuffer() {
-    Bytes = static_cast<char*>(std::malloc(kInitialCapacity));
+    Bytes = AllocateTextBlock(kInitialCapacity);
     if (Bytes == nullptr) throw 1;
     Allocated = kInitialCapacity;
     Bytes[0] = '\0';
 }
 
 TextBuffer::~TextBuffer() {
-    std::free(Bytes);
+    FreeTextBlock(Bytes, static_cast<std::size_t>(Allocated));
 }
 
 void TextBuffer::Clear() {
@@ -38,11 +37,17 @@ void TextBuffer::Clear() {
 }
 
 bool TextBuffer::Reallocate(std::int64_t newCapacity) {
+    return Resize(newCapacity, Used + 1);
+}
+
+bool TextBuffer::Resize(std::int64_t newCapacity, std::size_t keptBytes) {
     if (newCapacity <= 0 || newCapacity > kMaxCapacity) return false;
-    auto* moved = static_cast<char*>(std::realloc(Bytes, static_cast<std::size_t>(newCapacity)));
+    char* moved = ResizeTextBlock(Bytes, static_cast<std::size_t>(Allocated),
+                                  static_cast<std::size_t>(newCapacity), keptBytes);
     if (moved == nullptr) return false;
     Bytes = moved;
     Allocated = static_cast<std::int32_t>(newCapacity);
+    if (keptBytes == 0) Used = 0;
     if (Used >= static_cast<std::size_t>(Allocated)) Used = static_cast<std::size_t>(Allocated) - 1;
     Bytes[Used] = '\0';
     return true;
@@ -72,8 +77,10 @@ LoadFailure TextBuffer::LoadFile(const std::string& path) {
     if (size > kMaxCapacity - kGrowthRoom) return LoadFailure::TooLarge;
     const std::int64_t capacity = GrownCapacity(size);
     if (capacity > kMaxCapacity) return LoadFailure::TooLarge;
-    if (!Reallocate(capacity)) return LoadFailure::NoMemory;
+    // The old text is read over, so none of it needs to move with the buffer.
+    if (!Resize(capacity, 0)) return LoadFailure::NoMemory;
     const auto wanted = static_cast<std::size_t>(size);
+    ExpectFilledBytes(Bytes, static_cast<std::size_t>(Allocated), wanted + 1);
     const std::size_t read = std::fread(Bytes, 1, wanted, file.get());
     if (read < wanted || size < 16) {
         Clear();

@@ -54,6 +54,9 @@ public:
     bool SaveFile(const std::string& path) const;
 
 private:
+    // Reallocate, where only the first keptBytes bytes need to survive; none leaves it empty.
+    bool Resize(std::int64_t newCapacity, std::size_t keptBytes);
+
     char* Bytes = nullptr;
     std::size_t Used = 0;
     std::int32_t Allocated = 0;

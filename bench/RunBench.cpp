@@ -1,9 +1,13 @@
 // tervalo-bench: times whole conversions by tervalo-convert against `cp` of the same input,
-// with each child's peak memory, at two sizes so that growth can be read off.
+// with each child's processor times, page faults and peak memory, at two sizes so that growth
+// can be read off.
 //
-//   tervalo-bench [--charts N[,N...]] [--repeat R] [--only NAME] [WORK_FOLDER]
+//   tervalo-bench [--charts N[,N...]] [--repeat R] [--only NAME] [--convert [LABEL=]PATH]...
+//                 [WORK_FOLDER]
 //
 // Every figure is the best of R runs (default 3); `cp` is measured in the same run as the floor.
+// Several --convert builds (say, before and after a change) are run in turn, one run of each
+// after the other, so that a busy machine weighs on all of them alike.
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -24,11 +28,19 @@ namespace fs = std::filesystem;
 
 struct Measurement {
     double Seconds = 0;
+    double UserSeconds = 0;
+    double SystemSeconds = 0;
+    long PageFaults = 0;
     double PeakMiB = 0;
     int ExitCode = -1;
 };
 
-// Runs a command (no shell) and reports its wall time and the child's peak resident memory.
+double Seconds(const timeval& time) {
+    return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6;
+}
+
+// Runs a command (no shell) and reports its wall time and what the child alone used: processor
+// time in user and system mode, page faults, peak resident memory.
 Measurement RunOnce(const std::vector<std::string>& command) {
     std::vector<char*> argv;
     for (const std::string& argument : command)
@@ -50,24 +62,42 @@ Measurement RunOnce(const std::vector<std::string>& command) {
     wait4(child, &status, 0, &usage);
     measurement.Seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    measurement.UserSeconds = Seconds(usage.ru_utime);
+    measurement.SystemSeconds = Seconds(usage.ru_stime);
+    measurement.PageFaults = usage.ru_minflt + usage.ru_majflt;
     measurement.PeakMiB = static_cast<double>(usage.ru_maxrss) / 1024.0;
     measurement.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     posix_spawn_file_actions_destroy(&actions);
     return measurement;
 }
 
-Measurement Best(const std::vector<std::string>& command, int repeat, const fs::path& clean) {
-    Measurement best;
-    best.Seconds = 1e9;
+void Clean(const fs::path& folder) {
+    std::error_code ignored;
+    fs::remove_all(folder, ignored);
+    fs::create_directories(folder, ignored);
+}
+
+// The best (fastest) of `repeat` runs of each command, the commands taking turns.
+std::vector<Measurement> BestInTurn(const std::vector<std::vector<std::string>>& commands,
+                                    int repeat, const fs::path& clean) {
+    std::vector<Measurement> best(commands.size());
+    for (Measurement& measurement : best)
+        measurement.Seconds = 1e9;
     for (int i = 0; i < repeat; ++i) {
-        std::error_code ignored;
-        fs::remove_all(clean, ignored);
-        fs::create_directories(clean, ignored);
-        const Measurement run = RunOnce(command);
-        if (run.Seconds < best.Seconds) best = run;
+        for (std::size_t c = 0; c < commands.size(); ++c) {
+            Clean(clean);
+            const Measurement run = RunOnce(commands[c]);
+            if (run.Seconds < best[c].Seconds) best[c] = run;
+        }
     }
     return best;
 }
+
+// A build of tervalo-convert to measure, with the label its rows carry.
+struct Build {
+    std::string Label;
+    std::string Path;
+};
 
 struct Scenario {
     const char* Name;
@@ -96,6 +126,7 @@ int main(int argc, char* argv[]) {
     std::vector<long> sizes = {100000, 1000000};
     int repeat = 3;
     std::string only;
+    std::vector<Build> builds;
     fs::path work = fs::temp_directory_path() / "tervalo-bench";
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
@@ -111,17 +142,25 @@ int main(int argc, char* argv[]) {
             repeat = std::max(1, std::atoi(argv[++i]));
         } else if (argument == "--only" && i + 1 < argc) {
             only = argv[++i];
+        } else if (argument == "--convert" && i + 1 < argc) {
+            const std::string given = argv[++i];
+            const std::size_t equals = given.find('=');
+            builds.push_back(equals == std::string::npos
+                                 ? Build{"build" + std::to_string(builds.size() + 1), given}
+                                 : Build{given.substr(0, equals), given.substr(equals + 1)});
         } else {
             work = argument;
         }
     }
     const fs::path tools = fs::canonical("/proc/self/exe").parent_path();
-    const std::string convert = (tools.parent_path() / "tervalo-convert").string();
+    if (builds.empty())
+        builds.push_back({"this", (tools.parent_path() / "tervalo-convert").string()});
     const std::string generate = (tools / "tervalo-generate").string();
     fs::create_directories(work);
 
-    std::printf("%-20s %9s %8s %8s %7s %9s %9s %10s\n", "scenario", "charts", "input MB", "time s",
-                "cp s", "x cp", "peak MiB", "limit MiB");
+    std::printf("%-20s %-6s %8s %8s %7s %6s %6s %7s %6s %6s %8s %9s\n", "scenario", "build",
+                "charts", "input MB", "time s", "user s", "sys s", "faults", "cp s", "x cp",
+                "peak MiB", "limit MiB");
     for (const long charts : sizes) {
         for (const Scenario& scenario : kScenarios) {
             if (!only.empty() && only != scenario.Name) continue;
@@ -135,20 +174,30 @@ int main(int argc, char* argv[]) {
             }
             const double inputMiB = static_cast<double>(fs::file_size(input)) / (1024.0 * 1024.0);
             const fs::path out = work / "out";
-            const Measurement floor =
-                Best({"/bin/cp", input.string(), (out / "copy").string()}, repeat, out);
-            std::vector<std::string> command = {convert, "--target", scenario.Target,
-                                                "--output-dir", out.string()};
-            if (scenario.Combined) command.push_back("--combined");
-            command.push_back(input.string());
-            const Measurement run = Best(command, repeat, out);
-            std::printf("%-20s %9ld %8.1f %8.3f %7.3f %9.1f %9.1f %10.1f%s\n", scenario.Name,
-                        charts, inputMiB * 1.048576, run.Seconds, floor.Seconds,
-                        run.Seconds / std::max(floor.Seconds, 1e-6), run.PeakMiB,
-                        2.5 * inputMiB + 64.0, run.ExitCode == 0 ? "" : "  (failed)");
-            if (!scenario.Large) {
-                std::printf("%-20s %9s %.0f files per second\n", "", "",
-                            static_cast<double>(charts) / run.Seconds);
+            // The floor first, then every build, each run in turn.
+            std::vector<std::vector<std::string>> commands = {
+                {"/bin/cp", input.string(), (out / "copy").string()}};
+            for (const Build& build : builds) {
+                std::vector<std::string> command = {build.Path, "--target", scenario.Target,
+                                                    "--output-dir", out.string()};
+                if (scenario.Combined) command.push_back("--combined");
+                command.push_back(input.string());
+                commands.push_back(command);
+            }
+            const std::vector<Measurement> best = BestInTurn(commands, repeat, out);
+            const Measurement& floor = best.front();
+            for (std::size_t b = 0; b < builds.size(); ++b) {
+                const Measurement& run = best[b + 1];
+                std::printf(
+                    "%-20s %-6s %8ld %8.1f %7.3f %6.2f %6.2f %7ld %6.3f %6.1f %8.1f %9.1f%s\n",
+                    scenario.Name, builds[b].Label.c_str(), charts, inputMiB * 1.048576,
+                    run.Seconds, run.UserSeconds, run.SystemSeconds, run.PageFaults, floor.Seconds,
+                    run.Seconds / std::max(floor.Seconds, 1e-6), run.PeakMiB, 2.5 * inputMiB + 64.0,
+                    run.ExitCode == 0 ? "" : "  (failed)");
+                if (!scenario.Large) {
+                    std::printf("%-20s %-6s %8s %.0f files per second\n", "", "", "",
+                                static_cast<double>(charts) / run.Seconds);
+                }
             }
             std::fflush(stdout);
         }
