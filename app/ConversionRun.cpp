@@ -289,10 +289,10 @@ private:
         // The same file under another spelling: a link, or another case on a case-blind disk.
         // Only names that could be the same file are asked of the file system.
         if (!PathExists(path)) return false;
-        const std::string name = LowerAsciiText(Utf8FromPath(PathFromUtf8(path).filename()));
+        const std::string name = LowerCasePath(Utf8FromPath(PathFromUtf8(path).filename()));
         std::error_code error;
         for (const std::string& taken : TakenPaths) {
-            if (LowerAsciiText(Utf8FromPath(PathFromUtf8(taken).filename())) == name &&
+            if (LowerCasePath(Utf8FromPath(PathFromUtf8(taken).filename())) == name &&
                 fs::equivalent(PathFromUtf8(taken), PathFromUtf8(path), error)) {
                 return true;
             }

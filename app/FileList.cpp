@@ -45,12 +45,9 @@ void AddToFileList(std::vector<std::string>& list, const std::vector<std::string
                    PathCase pathCase) {
     list.insert(list.end(), added.begin(), added.end());
     if (pathCase == PathCase::Lower) {
-        // Only ASCII letters: paths reach the core as UTF-8, whose bytes a code page must
-        // not touch.
-        for (std::string& row : list) {
-            for (char& c : row)
-                c = static_cast<char>(LowerAscii(static_cast<unsigned char>(c)));
-        }
+        // By the system's rule on the whole UTF-8 text, never byte by byte through a code page.
+        for (std::string& row : list)
+            row = LowerCasePath(row);
     }
     std::sort(list.begin(), list.end(), ListsBefore);
     list.erase(std::unique(list.begin(), list.end()), list.end());

@@ -2,7 +2,10 @@
 #include "cli/CommandLine.h"
 
 #include <array>
+#include <filesystem>
 #include <string_view>
+
+#include "aaf/Platform.h"
 
 namespace tervalo {
 
@@ -76,9 +79,11 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
 
 std::string OutputPrefixOfFolder(const std::string& folder) {
     std::string prefix = folder;
-    while (prefix.size() > 1 && prefix.back() == '/')
+    while (prefix.size() > 1 && IsPathSeparator(prefix.back()))
         prefix.pop_back();
-    if (prefix != "/") prefix += '/';
+    // A root folder keeps its one separator: two at the start name a network share on Windows.
+    if (prefix.size() == 1 && IsPathSeparator(prefix[0])) return prefix;
+    prefix += static_cast<char>(std::filesystem::path::preferred_separator);
     return prefix;
 }
 

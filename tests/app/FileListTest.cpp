@@ -15,12 +15,24 @@ TEST(FileList, OrdersWithoutRegardToCaseAndKeepsEachPathOnce) {
         PathCase pathCase;
         std::vector<std::string> expected;
     };
+    // Windows lowers accented capitals as well; elsewhere only A to Z are touched.
+    const bool everyLetter = LowerCasePath("\xc3\x81") == "\xc3\xa1";  // Á, á
     const Case cases[] = {
         {{}, {"/d/b.aaf", "/d/A.aaf", "/d/b.aaf"}, PathCase::Preserve, {"/d/A.aaf", "/d/b.aaf"}},
         // Case variants are different files where case matters; ties go by exact bytes.
         {{"/d/x.aaf"}, {"/d/X.aaf"}, PathCase::Preserve, {"/d/X.aaf", "/d/x.aaf"}},
         {{"/d/x.aaf"}, {"/d/x.aaf"}, PathCase::Preserve, {"/d/x.aaf"}},
         {{}, {"C:\\DATA\\X.AAF", "c:\\data\\x.aaf"}, PathCase::Lower, {"c:\\data\\x.aaf"}},
+        {{},
+         {"C:\\Adatok\\KOVÁCS Ödön.AAF", "c:\\adatok\\kovács ödön.aaf"},
+         PathCase::Lower,
+         everyLetter ? std::vector<std::string>{"c:\\adatok\\kovács ödön.aaf"}
+                     : std::vector<std::string>{"c:\\adatok\\kovÁcs Ödön.aaf",
+                                                "c:\\adatok\\kovács ödön.aaf"}},
+        {{},
+         {"D:\\DVOŘÁK.QCK"},
+         PathCase::Lower,
+         {everyLetter ? "d:\\dvořák.qck" : "d:\\dvoŘÁk.qck"}},
         {{"/d/b.qck"},
          {"/d/a.hor", "/d/C.aaf"},
          PathCase::Preserve,
