@@ -6,6 +6,7 @@
 
 #ifdef _WIN32
 #include <io.h>
+#include <malloc.h>
 #include <cwchar>
 #ifndef NOMINMAX
 #define NOMINMAX
@@ -110,6 +111,17 @@ bool LocalTime(std::time_t moment, std::tm& local) {
     return localtime_s(&local, &moment) == 0;
 }
 
+void* ResizeBlock(void* block, std::size_t size) {
+    if (block == nullptr) return std::malloc(size);
+    const std::size_t held = _msize(block);
+    if (size <= held) return block;
+    const std::size_t grown = held + held / 2;
+    if (grown > size) {
+        if (void* moved = std::realloc(block, grown)) return moved;
+    }
+    return std::realloc(block, size);
+}
+
 std::vector<std::string> ProgramArguments(int, char*[]) {
     std::vector<std::string> arguments;
     int count = 0;
@@ -185,6 +197,10 @@ std::int64_t FileSize(std::FILE* file) {
 
 bool LocalTime(std::time_t moment, std::tm& local) {
     return localtime_r(&moment, &local) != nullptr;
+}
+
+void* ResizeBlock(void* block, std::size_t size) {
+    return std::realloc(block, size);
 }
 
 std::vector<std::string> ProgramArguments(int argc, char* argv[]) {

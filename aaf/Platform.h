@@ -39,6 +39,12 @@ std::size_t LastPathSeparator(std::string_view path);
 // are 64-bit on both systems (a long holds only 2 GiB on Windows).
 std::int64_t FileSize(std::FILE* file);
 
+// std::realloc for a buffer that grows in many small steps. Linux moves a large block by
+// remapping its pages, so each step costs little; the Windows heap copies the whole block on
+// each step, so there the block grows by at least half its size and keeps its size when asked
+// to shrink. Null, with the block unchanged, when no memory is left.
+void* ResizeBlock(void* block, std::size_t size);
+
 // The local calendar time of a moment; false when the system can't give it.
 bool LocalTime(std::time_t moment, std::tm& local);
 

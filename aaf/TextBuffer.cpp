@@ -39,7 +39,7 @@ void TextBuffer::Clear() {
 
 bool TextBuffer::Reallocate(std::int64_t newCapacity) {
     if (newCapacity <= 0 || newCapacity > kMaxCapacity) return false;
-    auto* moved = static_cast<char*>(std::realloc(Bytes, static_cast<std::size_t>(newCapacity)));
+    auto* moved = static_cast<char*>(ResizeBlock(Bytes, static_cast<std::size_t>(newCapacity)));
     if (moved == nullptr) return false;
     Bytes = moved;
     Allocated = static_cast<std::int32_t>(newCapacity);

@@ -154,9 +154,10 @@ int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tervalo"));
     QApplication::setApplicationDisplayName(QStringLiteral("Tervalo"));
-    if (screenshots) return SaveScreenshots(QString::fromLocal8Bit(argv[2]));
-    if (timing)
-        return TimeConversion(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+    // Qt's arguments come whole from the UTF-16 command line on Windows.
+    const QStringList arguments = QApplication::arguments();
+    if (screenshots) return SaveScreenshots(arguments.at(2));
+    if (timing) return TimeConversion(arguments.at(2), arguments.at(3));
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
