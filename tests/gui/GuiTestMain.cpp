@@ -15,6 +15,7 @@
 #include <QTimer>
 
 #include "GuiSupport.h"
+#include "aaf/Platform.h"
 #include "app/Unit1.h"
 #include "app/Unit3.h"
 
@@ -107,9 +108,16 @@ int SaveScreenshots(const QString& folder) {
     TForm1 form;
     TAboutBox aboutBox(&form);
     form.AboutBox = &aboutBox;
-    form.AddFiles({QStringLiteral("/home/anna/horoszkopok/csalad.aaf"),
-                   QStringLiteral("/home/anna/horoszkopok/klub.qck"),
-                   QStringLiteral("/home/anna/horoszkopok/placidus/nagyapa.hor")});
+    // Paths of the system the window runs on.
+    if (tervalo::IsPathSeparator('\\')) {
+        form.AddFiles({QStringLiteral(u"C:\\Users\\Anna\\Horoszkópok\\Család.aaf"),
+                       QStringLiteral(u"C:\\Users\\Anna\\Horoszkópok\\Klub.qck"),
+                       QStringLiteral(u"C:\\Users\\Anna\\Horoszkópok\\Placidus\\Nagyapa.hor")});
+    } else {
+        form.AddFiles({QStringLiteral("/home/anna/horoszkopok/csalad.aaf"),
+                       QStringLiteral("/home/anna/horoszkopok/klub.qck"),
+                       QStringLiteral("/home/anna/horoszkopok/placidus/nagyapa.hor")});
+    }
     form.Box->setCurrentRow(1);
     form.show();
     Settle();
