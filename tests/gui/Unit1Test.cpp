@@ -532,5 +532,27 @@ TEST(Unit1Test, DroppedFilesJoinTheListOutsideARun) {
     EXPECT_FALSE(refused.isAccepted());
 }
 
+// The dialog's paths and the program's own reach the run with every letter, and the outputs go
+// into the program's folder.
+TEST(Unit1Test, NamesWithEveryLetterConvertIntoTheProgramsFolder) {
+    TempDir dir;
+    const std::filesystem::path program = PathFromUtf8(dir.File("Horoszkópok"));
+    std::filesystem::create_directory(program);
+    const std::string input = dir.File("Kovács Ödön.aaf");
+    WriteFile(PathFromUtf8(input), AafCharts(3));
+    TForm1 form;
+    form.ExecutablePath = QString::fromStdString(Utf8FromPath(program / "tervalo.exe"));
+    form.ChooseFiles = [&] { return QStringList{QString::fromStdString(input)}; };
+    form.AddButtonClick();
+    ASSERT_EQ(form.Rows(), AsRows({input}));
+    form.show();
+    SeenBox seen;
+    AnswerNextBox(u"OK"_qs, &seen);
+    form.ConvertButtonClick();
+    EXPECT_EQ(seen.Text, u"Az átalakítás sikerült!"_qs);
+    const std::string stem = LowerCasePath(Utf8FromPath(PathFromUtf8(form.Rows()[0]).stem()));
+    EXPECT_EQ(ReadFile(program / PathFromUtf8(stem + ".aaf")).size(), AafCharts(3).size() - 2);
+}
+
 }  // namespace
 }  // namespace tervalo::test
