@@ -94,8 +94,12 @@ bool IsPathSeparator(char c) {
 }
 
 std::string LowerCasePath(std::string_view utf8Path) {
-    std::wstring wide = PathFromUtf8(utf8Path).native();
-    if (wide.empty()) return {};
+    // The system's own conversions: bytes that are no UTF-8 become U+FFFD instead of an error.
+    const int size = static_cast<int>(utf8Path.size());
+    const int length = MultiByteToWideChar(CP_UTF8, 0, utf8Path.data(), size, nullptr, 0);
+    if (length <= 0) return {};
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8Path.data(), size, wide.data(), length);
     CharLowerBuffW(wide.data(), static_cast<DWORD>(wide.size()));
     return Utf8FromWide(wide.c_str());
 }
