@@ -1,10 +1,22 @@
 // What differs between Linux and Windows, one small function each.
 #include "aaf/Platform.h"
 
+#include <csignal>
 #include <cstdlib>
 
 #ifdef _WIN32
+#include <io.h>
+#include <malloc.h>
 #include <cwchar>
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+// After windows.h, which it builds on.
+#include <shellapi.h>
 #else
 #include <sanitizer/asan_interface.h>
 #include <sys/mman.h>
@@ -17,7 +29,49 @@
 
 namespace tervalo {
 
+namespace {
+
+// The flag that the next Ctrl-C sets; read and cleared from a signal handler or, on Windows,
+// from the console's own thread.
+std::atomic<std::atomic<bool>*> InterruptFlag{nullptr};
+static_assert(std::atomic<std::atomic<bool>*>::is_always_lock_free, "set from a signal");
+
+// Takes the flag for the first Ctrl-C: true when there was one to set.
+bool SetInterruptFlag() {
+    std::atomic<bool>* flag = InterruptFlag.exchange(nullptr);
+    if (flag == nullptr) return false;
+    *flag = true;
+    return true;
+}
+
+}  // namespace
+
 #ifdef _WIN32
+
+namespace {
+
+std::string Utf8FromWide(const wchar_t* wide) {
+    const int size = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+    if (size <= 1) return {};
+    std::string text(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide, -1, text.data(), size, nullptr, nullptr);
+    text.pop_back();  // the terminating NUL
+    return text;
+}
+
+UINT ConsoleCodePageBefore = 0;
+
+void RestoreConsoleCodePage() {
+    SetConsoleOutputCP(ConsoleCodePageBefore);
+}
+
+BOOL WINAPI ConsoleControl(DWORD event) {
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
+    // FALSE hands the event to the default handler, which ends the program.
+    return SetInterruptFlag() ? TRUE : FALSE;
+}
+
+}  // namespace
 
 std::filesystem::path PathFromUtf8(std::string_view utf8Path) {
     // A path built from char8_t text is taken as UTF-8 and held as UTF-16.
@@ -61,6 +115,15 @@ char* AllocateTextBlock(std::size_t bytes) {
 }
 
 char* ResizeTextBlock(char* block, std::size_t, std::size_t newBytes, std::size_t) {
+    if (block == nullptr) return AllocateTextBlock(newBytes);
+    // The heap copies the whole block on every step; growing by half at least keeps a text that
+    // grows in 64 KiB steps from being copied thousands of times. A shrink keeps the block.
+    const std::size_t held = _msize(block);
+    if (newBytes <= held) return block;
+    const std::size_t grown = held + held / 2;
+    if (grown > newBytes) {
+        if (void* moved = std::realloc(block, grown)) return static_cast<char*>(moved);
+    }
     return static_cast<char*>(std::realloc(block, newBytes));
 }
 
@@ -72,6 +135,42 @@ void ExpectFilledBytes(char*, std::size_t, std::size_t) {}
 
 bool LocalTime(std::time_t moment, std::tm& local) {
     return localtime_s(&local, &moment) == 0;
+}
+
+std::vector<std::string> ProgramArguments(int, char*[]) {
+    std::vector<std::string> arguments;
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (wide == nullptr) return arguments;
+    for (int i = 1; i < count; ++i)
+        arguments.push_back(Utf8FromWide(wide[i]));
+    LocalFree(wide);
+    return arguments;
+}
+
+void UseUtf8Console() {
+    if (ConsoleCodePageBefore != 0) return;
+    ConsoleCodePageBefore = GetConsoleOutputCP();
+    if (ConsoleCodePageBefore == 0) return;  // no console
+    SetConsoleOutputCP(CP_UTF8);
+    std::atexit(RestoreConsoleCodePage);
+}
+
+bool IsTerminal(std::FILE* stream) {
+    // _isatty also says yes for the NUL device; only a console has a console mode.
+    DWORD mode = 0;
+    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+    return handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) != 0;
+}
+
+void CatchInterrupt(std::atomic<bool>& flag) {
+    InterruptFlag = &flag;
+    SetConsoleCtrlHandler(ConsoleControl, TRUE);
+}
+
+void ReleaseInterrupt() {
+    InterruptFlag = nullptr;
+    SetConsoleCtrlHandler(ConsoleControl, FALSE);
 }
 
 #else
@@ -218,6 +317,38 @@ void ExpectFilledBytes(char* block, std::size_t bytes, std::size_t filledBytes) 
 
 bool LocalTime(std::time_t moment, std::tm& local) {
     return localtime_r(&moment, &local) != nullptr;
+}
+
+std::vector<std::string> ProgramArguments(int argc, char* argv[]) {
+    return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
+}
+
+void UseUtf8Console() {
+    // Terminals here take UTF-8 as it is.
+}
+
+bool IsTerminal(std::FILE* stream) {
+    return isatty(fileno(stream)) != 0;
+}
+
+namespace {
+
+extern "C" void InterruptSignal(int) {
+    SetInterruptFlag();
+    // The next Ctrl-C ends the program at once.
+    std::signal(SIGINT, SIG_DFL);
+}
+
+}  // namespace
+
+void CatchInterrupt(std::atomic<bool>& flag) {
+    InterruptFlag = &flag;
+    std::signal(SIGINT, InterruptSignal);
+}
+
+void ReleaseInterrupt() {
+    InterruptFlag = nullptr;
+    std::signal(SIGINT, SIG_DFL);
 }
 
 #endif

@@ -1,8 +1,9 @@
-// What differs between Linux and Windows: paths, files, the local clock. Each difference is one
-// small function here, with both bodies side by side in Platform.cpp; the rest of the code
-// calls these and holds no system test of its own.
+// What differs between Linux and Windows: paths, files, the local clock, the console. Each
+// difference is one small function here, with both bodies side by side in Platform.cpp; the rest of
+// the code calls these and holds no system test of its own.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -10,6 +11,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tervalo {
 
@@ -41,8 +43,10 @@ std::int64_t FileSize(std::FILE* file);
 // asks for large pages: a 100 MB text then costs some fifty page faults rather than 25,000, and
 // on a freshly started machine those faults were most of a large conversion's time. Such a
 // block grows by moving its pages rather than copying its bytes (only a block outgrowing
-// 2 MiB has its few bytes copied). Elsewhere these are malloc, realloc and free. Null on
-// failure; a block that could not be resized is left as it was.
+// 2 MiB has its few bytes copied). Elsewhere these are malloc, realloc and free, and a
+// block grows by at least half its size at a time: the Windows heap copies the whole block on
+// every step, and a text grows in 64 KiB steps. Null on failure; a block that could not be resized
+// is left as it was.
 char* AllocateTextBlock(std::size_t bytes);
 // Only the first keptBytes bytes of the block are sure to keep their values.
 char* ResizeTextBlock(char* block, std::size_t oldBytes, std::size_t newBytes,
@@ -55,5 +59,21 @@ void ExpectFilledBytes(char* block, std::size_t bytes, std::size_t filledBytes);
 
 // The local calendar time of a moment; false when the system can't give it.
 bool LocalTime(std::time_t moment, std::tm& local);
+
+// The program's arguments after its name, as UTF-8. Windows keeps the command line as UTF-16;
+// main's own arguments there hold only what the ANSI code page can show.
+std::vector<std::string> ProgramArguments(int argc, char* argv[]);
+
+// Lets UTF-8 text written to standard output and error read right in a terminal: a Windows
+// console shows bytes by its own code page, set here to UTF-8 until the program ends.
+void UseUtf8Console();
+
+// Whether the stream writes to a terminal or console rather than a file or pipe.
+bool IsTerminal(std::FILE* stream);
+
+// The first Ctrl-C (or Ctrl-Break) sets the flag and the program goes on; a second one ends
+// the program at once. ReleaseInterrupt gives Ctrl-C back its default meaning.
+void CatchInterrupt(std::atomic<bool>& flag);
+void ReleaseInterrupt();
 
 }  // namespace tervalo

@@ -8,9 +8,9 @@
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFile>
 #include <QFileInfo>
 #include <QIcon>
 #include <QKeyEvent>
@@ -369,7 +369,8 @@ void TForm1::AddFiles(const QStringList& paths) {
     std::vector<std::string> added;
     added.reserve(static_cast<std::size_t>(paths.size()));
     for (const QString& path : paths)
-        added.push_back(QFile::encodeName(path).toStdString());
+        // UTF-8, never a code page; with the system's separators, as Qt gives "/" everywhere.
+        added.push_back(QDir::toNativeSeparators(path).toStdString());
     tervalo::AddToFileList(ListRows, added, tervalo::NativePathCase());
     ShowRows();
 }
@@ -377,8 +378,7 @@ void TForm1::AddFiles(const QStringList& paths) {
 void TForm1::ShowRows() {
     Box->clear();
     for (const std::string& row : ListRows) {
-        auto* item = new QListWidgetItem(
-            QFile::decodeName(QByteArray(row.data(), static_cast<qsizetype>(row.size()))));
+        auto* item = new QListWidgetItem(QString::fromStdString(row));
         item->setSizeHint(QSize(0, 15));
         Box->addItem(item);
     }
@@ -433,7 +433,7 @@ void TForm1::ConvertButtonClick() {
     request.Entries = ListRows;
     request.TargetIndex = Group1->ItemIndex();
     request.ModeIndex = Group2->ItemIndex();
-    request.ExecutablePath = QFile::encodeName(ExecutablePath).toStdString();
+    request.ExecutablePath = ExecutablePath.toStdString();
     TForm1Progress progress(*this);
     TForm1Effects effects(*this, &progress);
     tervalo::RunDatabases databases{*OutputAaf, *OutputQck, *InputAaf, *InputQck};

@@ -1,12 +1,9 @@
 // tervalo-convert: converts chart databases from a terminal through the same conversion run.
 #include <atomic>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
 
 #include "aaf/AafDatabase.h"
 #include "aaf/CountryCodeTable.h"
@@ -20,12 +17,6 @@ namespace {
 
 std::atomic<bool> AbortRequested{false};
 static_assert(std::atomic<bool>::is_always_lock_free, "the abort flag is set from a signal");
-
-extern "C" void RequestAbort(int) {
-    AbortRequested = true;
-    // A second Ctrl-C ends the program at once.
-    std::signal(SIGINT, SIG_DFL);
-}
 
 // The counter on standard error, at most about ten times a second, and the last value.
 class ConsoleProgress final : public tervalo::ProgressSink {
@@ -69,7 +60,8 @@ public:
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    tervalo::UseUtf8Console();
+    const std::vector<std::string> arguments = tervalo::ProgramArguments(argc, argv);
     const tervalo::CommandLine line = tervalo::ParseCommandLine(arguments);
     if (line.Help) {
         std::fputs(tervalo::kUsage, stdout);
@@ -103,13 +95,13 @@ int main(int argc, char* argv[]) {
     // The run puts its outputs beside the program; here the folder stands in for that place.
     request.ExecutablePath = tervalo::OutputPrefixOfFolder(line.OutputDir) + "tervalo-convert";
 
-    std::signal(SIGINT, RequestAbort);
-    ConsoleProgress progress(isatty(STDERR_FILENO) != 0);
+    tervalo::CatchInterrupt(AbortRequested);
+    ConsoleProgress progress(tervalo::IsTerminal(stderr));
     ConsoleEffects effects;
     const tervalo::RunReport report =
         tervalo::ConversionRun(request, AbortRequested, progress, effects, databases);
     progress.Finish();
-    std::signal(SIGINT, SIG_DFL);
+    tervalo::ReleaseInterrupt();
 
     std::printf("%s\n", effects.Message.c_str());
     if (report.Ending == tervalo::RunEnding::Aborted) return 3;

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing Tervalo need, when missing.
+# With the argument "windows", also what the Windows build needs.
 set -euo pipefail
 
 packages=(
@@ -8,6 +9,12 @@ packages=(
     qt6-base-dev qt6-qpa-plugins qt6-translations-l10n fonts-liberation xvfb xauth x11-utils
     clang-14 libclang-rt-14-dev
 )
+
+# The Windows build: the MinGW-w64 cross compiler and Wine to run its tests; asked for with the
+# argument "windows" or TERVALO_WINDOWS=1.
+if [ "${1:-}" = windows ] || [ "${TERVALO_WINDOWS:-0}" = 1 ]; then
+    packages+=(g++-mingw-w64-x86-64-posix wine64 xz-utils zip)
+fi
 
 missing=()
 for package in "${packages[@]}"; do

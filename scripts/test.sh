@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test: the suite as built for use, the suite
 # under AddressSanitizer and UndefinedBehaviorSanitizer, the suite without the window under
-# ThreadSanitizer, and a short run of every fuzz target.
+# ThreadSanitizer, a short run of every fuzz target, and the Windows build's suite under Wine
+# (TERVALO_WINDOWS=0 leaves that out).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -10,14 +11,14 @@ jobs="$(nproc)"
 passed=0
 failed=0
 skipped=0
-for preset in dev asan-ubsan tsan; do
-    echo "== $preset: build"
-    cmake --preset "$preset" >/dev/null
-    cmake --build --preset "$preset" -j"$jobs"
+# Runs one preset's tests and adds them to the counts; stops at the first preset that fails.
+run_tests() {
+    local preset="$1"
     echo "== $preset: tests"
-    log="build/$preset/ctest-summary.log"
-    status=0
+    local log="build/$preset/ctest-summary.log"
+    local status=0
     ctest --preset "$preset" -j"$jobs" | tee "$log" || status=$?
+    local summary total failures skips
     summary="$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -n 1)"
     total="$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$summary")"
     failures="$(sed -E 's/.*passed, ([0-9]+) tests failed.*/\1/' <<<"$summary")"
@@ -29,11 +30,29 @@ for preset in dev asan-ubsan tsan; do
         echo "tests: $passed passed, $((failed > 0 ? failed : 1)) failed, $skipped skipped"
         exit "$status"
     fi
+}
+
+for preset in dev asan-ubsan tsan; do
+    echo "== $preset: build"
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset" -j"$jobs"
+    run_tests "$preset"
 done
 
 echo "== fuzz: build and a short run of every target"
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j"$jobs"
 bash scripts/fuzz.sh "${TERVALO_FUZZ_SECONDS:-30}"
+
+if [ "${TERVALO_WINDOWS:-1}" != 0 ]; then
+    echo "== windows: Qt for Windows, cross build with MinGW-w64, tests under Wine"
+    bash scripts/setup.sh windows
+    # An unpack of ../shared/windows/ when it is there, otherwise Qt built from source (long).
+    bash scripts/build-qt-windows.sh >/dev/null
+    cmake --preset windows >/dev/null
+    cmake --build --preset windows -j"$jobs"
+    bash scripts/wine-prefix.sh build/windows/wine-prefix
+    run_tests windows
+fi
 
 echo "tests: $passed passed, $failed failed, $skipped skipped"

@@ -8,10 +8,58 @@
 #include <random>
 #include <sstream>
 
+#ifdef _WIN32
+#include <process.h>
+#else
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
+
+#include "aaf/Platform.h"
 
 namespace tervalo::test {
+
+namespace {
+
+// Commands go to the system's shell: cmd.exe takes UTF-16 and double quotes, sh takes UTF-8 and
+// single quotes.
+#ifdef _WIN32
+
+int ProcessId() {
+    return _getpid();
+}
+
+std::FILE* OpenCommand(const std::string& command) {
+    // cmd.exe /c drops the first and the last quote of a line that starts with one; the outer
+    // pair keeps the quotes of a quoted program path. Text mode gives the output's line ends
+    // as LF, as on Linux.
+    std::string line = "\"";
+    line.append(command).push_back('"');
+    return _wpopen(PathFromUtf8(line).c_str(), L"rt");
+}
+
+int CloseCommand(std::FILE* pipe) {
+    return _pclose(pipe);
+}
+
+#else
+
+int ProcessId() {
+    return static_cast<int>(::getpid());
+}
+
+std::FILE* OpenCommand(const std::string& command) {
+    return popen(command.c_str(), "r");
+}
+
+int CloseCommand(std::FILE* pipe) {
+    const int status = pclose(pipe);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+#endif
+
+}  // namespace
 
 std::string Printable(std::string_view bytes) {
     std::string shown;
@@ -59,7 +107,7 @@ TempDir::TempDir() {
     std::random_device random;
     const auto base = std::filesystem::temp_directory_path();
     for (;;) {
-        Root = base / ("tervalo-test-" + std::to_string(::getpid()) + "-" +
+        Root = base / ("tervalo-test-" + std::to_string(ProcessId()) + "-" +
                        std::to_string(sequence++) + "-" + std::to_string(random() % 100000));
         if (std::filesystem::create_directory(Root)) break;
     }
@@ -73,7 +121,7 @@ TempDir::~TempDir() {
 }
 
 std::string TempDir::File(std::string_view name) const {
-    return (Root / name).string();
+    return Utf8FromPath(Root / PathFromUtf8(name));
 }
 
 void WriteFile(const std::filesystem::path& path, std::string_view bytes) {
@@ -93,15 +141,30 @@ std::string ReadFile(const std::filesystem::path& path) {
 
 CommandResult RunCommand(const std::string& command) {
     CommandResult result;
-    std::FILE* pipe = popen(command.c_str(), "r");
+    std::FILE* pipe = OpenCommand(command);
     if (pipe == nullptr) return result;
     char chunk[4096];
     for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;)
         result.Output.append(chunk, got);
-    const int status = pclose(pipe);
-    result.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.ExitCode = CloseCommand(pipe);
     return result;
 }
+
+#ifdef _WIN32
+
+std::string ShellQuoted(std::string_view text) {
+    // A Windows name holds no double quote.
+    std::string quoted = "\"";
+    quoted.append(text).push_back('"');
+    return quoted;
+}
+
+bool PythonHasModule(const char*) {
+    // The machine's Python is a Linux program, out of reach of a Windows test under Wine.
+    return false;
+}
+
+#else
 
 std::string ShellQuoted(std::string_view text) {
     std::string quoted = "'";
@@ -118,6 +181,8 @@ std::string ShellQuoted(std::string_view text) {
 bool PythonHasModule(const char* module) {
     return RunCommand(std::string("python3 -c 'import ") + module + "' 2>/dev/null").ExitCode == 0;
 }
+
+#endif
 
 std::vector<std::vector<std::string>> ReadCsvWithPython(const std::string& path) {
     // Each field comes back as hex, so that every byte survives the pipe unchanged.

@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
+#include "aaf/Platform.h"
 
 namespace tervalo {
 namespace {
@@ -327,8 +328,12 @@ TEST(HorWriterTest, ListsAndRemovesChartFilesThatCouldNotBeWritten) {
     }
     WriteFailures failures;
     EXPECT_TRUE(db.SaveHorFiles(folder, &failures));
-    WriteFailures expected = {folder + "/Kovacs Bela.hor"};
-    if (fullDevice) expected.push_back(folder + "/Kiss Bela.hor");
+    // The writer joins folder and name with the system's separator.
+    const auto inFolder = [&](const char* name) {
+        return Utf8FromPath(PathFromUtf8(folder) / name);
+    };
+    WriteFailures expected = {inFolder("Kovacs Bela.hor")};
+    if (fullDevice) expected.push_back(inFolder("Kiss Bela.hor"));
     EXPECT_EQ(failures, expected);
     EXPECT_FALSE(std::filesystem::is_symlink(folder + "/Kiss Bela.hor"));
     EXPECT_EQ(Items(test::ReadFile(folder + "/Nagy Bela.hor")).size(), 27u);

@@ -13,6 +13,8 @@
 #include "aaf/AafDatabase.h"
 #include "aaf/CountryCodeTable.h"
 #include "aaf/Platform.h"
+#include "aaf/Utf8Text.h"
+#include "app/FileList.h"
 #include "qck/QckDatabase.h"
 
 namespace tervalo {
@@ -467,6 +469,53 @@ TEST_F(ConversionRunTest, CsvOutputOfAWholeRunReadsBackAsTwelveFieldsPerChart) {
               "Kov\xE1"
               "cs");
     EXPECT_EQ(rows[2][11], "H");
+}
+
+// Names in UTF-8 with letters of no single code page: every target reaches these files and
+// writes its outputs beside a program in such a folder.
+TEST_F(ConversionRunTest, NamesWithEveryLetterAreReadAndWritten) {
+    const fs::path program = PathFromUtf8(Dir.File("Horoszkópok"));
+    fs::create_directory(program);
+    std::vector<std::string> entries;
+    AddToFileList(entries,
+                  {Input("Kovács Ödön.aaf", AafChart("Kovacs")), Input("Dvořák.qck", kQckAnna)},
+                  NativePathCase());
+    ASSERT_EQ(entries.size(), 2u);
+    // Outputs are named after the rows, with A to Z in lower case.
+    const auto stem = [](const std::string& entry) {
+        return LowerWindows1250Letters(Utf8FromPath(PathFromUtf8(entry).stem()));
+    };
+    struct Case {
+        Target target;
+        const char* extension;
+        std::size_t charts;  // bytes of one chart's output, or files in a folder output
+    };
+    const Case cases[] = {
+        {Target::Aaf, ".aaf", 0}, {Target::Qck, ".qck", 0}, {Target::Num, ".num", 0},
+        {Target::Csv, ".csv", 0}, {Target::Hor, "", 1},     {Target::Szk, "", 1},
+    };
+    for (const Case& c : cases) {
+        RunRequest request;
+        request.Entries = entries;
+        request.TargetIndex = static_cast<int>(c.target);
+        request.ModeIndex = 0;
+        request.ExecutablePath = Utf8FromPath(program / "tervalo");
+        const RunReport report =
+            ConversionRun(request, Abort, Front, Front, Databases, [] { return kFixedNow; });
+        EXPECT_TRUE(report.Items.empty()) << c.extension;
+        for (const std::string& entry : entries) {
+            const fs::path output = program / PathFromUtf8(stem(entry) + c.extension);
+            if (c.charts == 0) {
+                EXPECT_GT(fs::file_size(output), 0u) << Utf8FromPath(output);
+            } else {
+                EXPECT_EQ(std::distance(fs::directory_iterator(output), fs::directory_iterator()),
+                          1)
+                    << Utf8FromPath(output);
+            }
+        }
+        fs::remove_all(program);
+        fs::create_directory(program);
+    }
 }
 
 }  // namespace

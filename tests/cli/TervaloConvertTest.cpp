@@ -1,10 +1,13 @@
 // tervalo-convert as a user runs it: arguments, outputs, closing message and exit status.
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <system_error>
 
 #include "TestSupport.h"
 #include "aaf/Platform.h"
+#include "aaf/Utf8Text.h"
+#include "app/FileList.h"
 #include "cli/CommandLine.h"
 
 namespace tervalo {
@@ -16,7 +19,8 @@ using test::TempDir;
 using test::WriteFile;
 
 test::CommandResult RunConvert(const std::string& arguments) {
-    return test::RunCommand(std::string(TERVALO_CONVERT_PATH) + " " + arguments + " 2>&1");
+    const std::string program = Utf8FromPath(fs::path(TERVALO_CONVERT_PATH).make_preferred());
+    return test::RunCommand(test::ShellQuoted(program) + " " + arguments + " 2>&1");
 }
 
 const std::string kChart =
@@ -72,12 +76,23 @@ TEST(CommandLine, HelpAndVersionNeedNothingElse) {
 }
 
 TEST(CommandLine, OutputPrefixEndsInOneSeparator) {
-    const std::string separator(1, static_cast<char>(fs::path::preferred_separator));
-    EXPECT_EQ(OutputPrefixOfFolder("out"), "out" + separator);
-    EXPECT_EQ(OutputPrefixOfFolder("out///"), "out" + separator);
-    EXPECT_EQ(OutputPrefixOfFolder("/"), "/");
-    // A backslash ends the folder on Windows only; elsewhere it is part of the name.
-    EXPECT_EQ(OutputPrefixOfFolder("out\\"), IsPathSeparator('\\') ? "out\\" : "out\\/");
+    // The system's own separator is added; Windows takes a backslash and "/" alike.
+    const std::string own(1, static_cast<char>(fs::path::preferred_separator));
+    const bool windows = own == "\\";
+    struct Case {
+        const char* folder;
+        std::string prefix;
+    };
+    const Case cases[] = {
+        {"out", "out" + own},
+        {"out///", "out" + own},
+        {"/", "/"},
+        {"out\\", windows ? "out" + own : "out\\" + own},
+        {"\\", windows ? "\\" : "\\" + own},
+        {"C:\\Horoszkópok\\", windows ? "C:\\Horoszkópok" + own : "C:\\Horoszkópok\\/"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(OutputPrefixOfFolder(c.folder), c.prefix) << c.folder;
 }
 
 TEST(TervaloConvert, UsageErrorsExitWithTwo) {
@@ -227,10 +242,41 @@ TEST(TervaloConvert, PassedOverFilesExitWithOneAndAreNamed) {
         "--target aaf --output-dir " + test::ShellQuoted(dir.Path().string()) + " " +
         test::ShellQuoted(dir.File("good.aaf")) + " " + test::ShellQuoted(dir.File("bad.aaf")));
     EXPECT_EQ(result.ExitCode, 1);
-    EXPECT_NE(result.Output.find("Az átalakítás részben sikerült!\nKihagyott fájl: " +
-                                 dir.File("bad.aaf")),
+    // The report names the file as its list row, lower-cased where the system ignores case.
+    std::vector<std::string> rows;
+    AddToFileList(rows, {dir.File("bad.aaf")}, NativePathCase());
+    EXPECT_NE(result.Output.find("Az átalakítás részben sikerült!\nKihagyott fájl: " + rows[0]),
               std::string::npos)
         << result.Output;
+}
+
+// Arguments reach the program with every letter: Windows hands them over as UTF-16.
+TEST(TervaloConvert, NamesWithEveryLetterArriveWhole) {
+    TempDir dir;
+    const fs::path outputs = PathFromUtf8(dir.File("Horoszkópok"));
+    fs::create_directory(outputs);
+    const std::string hungarian = dir.File("Kovács Ödön.aaf");
+    const std::string czech = dir.File("Dvořák.aaf");
+    WriteFile(PathFromUtf8(hungarian), kChart);
+    WriteFile(PathFromUtf8(czech), kChart + kChart);
+    const test::CommandResult result =
+        RunConvert("--target csv --output-dir " + test::ShellQuoted(Utf8FromPath(outputs)) + " " +
+                   test::ShellQuoted(hungarian) + " " + test::ShellQuoted(czech));
+    EXPECT_EQ(result.ExitCode, 0) << result.Output;
+    // Outputs are named after the list rows (lower-cased where the system ignores case), with A
+    // to Z in lower case.
+    std::vector<std::string> rows;
+    AddToFileList(rows, {hungarian, czech}, NativePathCase());
+    ASSERT_EQ(rows.size(), 2u);
+    const std::pair<std::string, std::size_t> expected[] = {{rows[0], 2}, {rows[1], 1}};
+    for (const auto& [row, lines] : expected) {
+        const fs::path csv =
+            outputs /
+            PathFromUtf8(LowerWindows1250Letters(Utf8FromPath(PathFromUtf8(row).stem())) + ".csv");
+        const std::string text = ReadFile(csv);
+        EXPECT_EQ(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')), lines)
+            << Utf8FromPath(csv);
+    }
 }
 
 }  // namespace

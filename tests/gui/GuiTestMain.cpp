@@ -17,6 +17,7 @@
 #include <QTimer>
 
 #include "GuiSupport.h"
+#include "aaf/Platform.h"
 #include "app/Unit1.h"
 #include "app/Unit3.h"
 
@@ -117,9 +118,16 @@ int SaveScreenshots(const QString& folder) {
     TForm1 form;
     TAboutBox aboutBox(&form);
     form.AboutBox = &aboutBox;
-    form.AddFiles({QStringLiteral("/home/anna/horoszkopok/csalad.aaf"),
-                   QStringLiteral("/home/anna/horoszkopok/klub.qck"),
-                   QStringLiteral("/home/anna/horoszkopok/placidus/nagyapa.hor")});
+    // Paths of the system the window runs on.
+    if (tervalo::IsPathSeparator('\\')) {
+        form.AddFiles({QStringLiteral(u"C:\\Users\\Anna\\Horoszkópok\\Család.aaf"),
+                       QStringLiteral(u"C:\\Users\\Anna\\Horoszkópok\\Klub.qck"),
+                       QStringLiteral(u"C:\\Users\\Anna\\Horoszkópok\\Placidus\\Nagyapa.hor")});
+    } else {
+        form.AddFiles({QStringLiteral("/home/anna/horoszkopok/csalad.aaf"),
+                       QStringLiteral("/home/anna/horoszkopok/klub.qck"),
+                       QStringLiteral("/home/anna/horoszkopok/placidus/nagyapa.hor")});
+    }
     form.Box->setCurrentRow(1);
     form.show();
     Settle();
@@ -180,9 +188,10 @@ int main(int argc, char* argv[]) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     // The program's own application object, so that the tests see Qt's texts as users do.
     TApplication application(argc, argv);
-    if (screenshots) return SaveScreenshots(QString::fromLocal8Bit(argv[2]));
-    if (timing)
-        return TimeConversion(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+    // Qt's arguments come whole from the UTF-16 command line on Windows.
+    const QStringList arguments = QApplication::arguments();
+    if (screenshots) return SaveScreenshots(arguments.at(2));
+    if (timing) return TimeConversion(arguments.at(2), arguments.at(3));
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

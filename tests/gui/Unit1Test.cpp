@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QDropEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -28,6 +29,8 @@
 
 #include "GuiSupport.h"
 #include "TestSupport.h"
+#include "aaf/Platform.h"
+#include "aaf/Utf8Text.h"
 #include "app/FileList.h"
 #include "app/Unit1.h"
 #include "app/Unit3.h"
@@ -49,6 +52,16 @@ std::vector<std::string> BoxTexts(const TForm1& form) {
     for (int i = 0; i < form.Box->count(); ++i)
         texts.push_back(form.Box->item(i)->text().toStdString());
     return texts;
+}
+
+// Paths as the list shows them: the system's separators, lower-cased where case is ignored.
+std::vector<std::string> AsRows(std::vector<std::string> paths) {
+    for (std::string& path : paths) {
+        path = QDir::toNativeSeparators(QString::fromStdString(path)).toStdString();
+        if (tervalo::NativePathCase() == tervalo::PathCase::Lower)
+            path = tervalo::LowerWindows1250Letters(path);
+    }
+    return paths;
 }
 
 QStringList Paths(const std::vector<std::string>& paths) {
@@ -218,7 +231,7 @@ TEST(Unit1Test, AddButtonAddsWhatTheDialogChoseAndNothingWhenCancelled) {
     });
     form.AddButtonClick();
     EXPECT_TRUE(filterAtOpen.startsWith(u"Asztro adat tipusok"_qs));
-    EXPECT_EQ(form.Rows(), (std::vector<std::string>{folder.File("A.QCK"), folder.File("b.aaf")}));
+    EXPECT_EQ(form.Rows(), AsRows({folder.File("A.QCK"), folder.File("b.aaf")}));
 }
 
 TEST(Unit1Test, AddingKeepsEachPathOnceInOrderWithoutRegardToCase) {
@@ -249,8 +262,8 @@ TEST(Unit1Test, AddingKeepsEachPathOnceInOrderWithoutRegardToCase) {
             form.ChooseFiles = [&] { return Paths(addition); };
             form.AddButtonClick();
         }
-        EXPECT_EQ(form.Rows(), c.Expected);
-        EXPECT_EQ(BoxTexts(form), c.Expected);
+        EXPECT_EQ(form.Rows(), AsRows(c.Expected));
+        EXPECT_EQ(BoxTexts(form), AsRows(c.Expected));
     }
 }
 
@@ -293,8 +306,8 @@ TEST(Unit1Test, DeletingSelectsTheRowThatMovedUpOrTheNewLastRow) {
                 break;
             }
         }
-        EXPECT_EQ(form.Rows(), c.Remaining);
-        EXPECT_EQ(BoxTexts(form), c.Remaining);
+        EXPECT_EQ(form.Rows(), AsRows(c.Remaining));
+        EXPECT_EQ(BoxTexts(form), AsRows(c.Remaining));
         const auto selected = form.Box->selectedItems();
         EXPECT_EQ(selected.isEmpty() ? -1 : form.Box->row(selected.front()), c.SelectedAfter);
     }
@@ -522,7 +535,7 @@ TEST(Unit1Test, DroppedFilesJoinTheListOutsideARun) {
     EXPECT_TRUE(enter.isAccepted());
     QDropEvent drop(QPointF(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&form, &drop);
-    EXPECT_EQ(form.Rows(), (std::vector<std::string>{dir.File("A.qck"), dir.File("b.aaf")}));
+    EXPECT_EQ(form.Rows(), AsRows({dir.File("A.qck"), dir.File("b.aaf")}));
     EXPECT_EQ(form.Box->count(), 2);
 
     QMimeData nothingUseful;
@@ -532,6 +545,29 @@ TEST(Unit1Test, DroppedFilesJoinTheListOutsideARun) {
     refused.setAccepted(false);
     QApplication::sendEvent(&form, &refused);
     EXPECT_FALSE(refused.isAccepted());
+}
+
+// The dialog's paths and the program's own reach the run with every letter, and the outputs go
+// into the program's folder.
+TEST(Unit1Test, NamesWithEveryLetterConvertIntoTheProgramsFolder) {
+    TempDir dir;
+    const std::filesystem::path program = PathFromUtf8(dir.File("Horoszkópok"));
+    std::filesystem::create_directory(program);
+    const std::string input = dir.File("Kovács Ödön.aaf");
+    WriteFile(PathFromUtf8(input), AafCharts(3));
+    TForm1 form;
+    form.ExecutablePath = QString::fromStdString(Utf8FromPath(program / "tervalo.exe"));
+    form.ChooseFiles = [&] { return QStringList{QString::fromStdString(input)}; };
+    form.AddButtonClick();
+    ASSERT_EQ(form.Rows(), AsRows({input}));
+    form.show();
+    SeenBox seen;
+    AnswerNextBox(u"OK"_qs, &seen);
+    form.ConvertButtonClick();
+    EXPECT_EQ(seen.Text, u"Az átalakítás sikerült!"_qs);
+    const std::string stem =
+        LowerWindows1250Letters(Utf8FromPath(PathFromUtf8(form.Rows()[0]).stem()));
+    EXPECT_EQ(ReadFile(program / PathFromUtf8(stem + ".aaf")).size(), AafCharts(3).size() - 2);
 }
 
 }  // namespace
