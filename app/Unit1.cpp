@@ -97,7 +97,8 @@ void ShowException(const std::exception_ptr& error) {
         } catch (const std::bad_alloc&) {
             text = QStringLiteral(u"Nincs elég memória.");
         } catch (const std::exception& exception) {
-            text = QString::fromLocal8Bit(exception.what());
+            // The program's texts are UTF-8 on every system, whatever the ANSI code page.
+            text = QString::fromUtf8(exception.what());
         } catch (...) {
             text = QStringLiteral(u"Ismeretlen hiba.");
         }

@@ -64,7 +64,7 @@ TEST(TakenPaths, ManyNamesInManyFoldersAreEachFoundOnce) {
     for (int i = 0; i < 5000; ++i)
         taken.Add(folder, "Chart " + std::to_string(i) + ".hor");
     for (int i = 0; i < 300; ++i)
-        taken.Add("/d/in/" + std::to_string(i) + "/Chart 7.hor");
+        taken.Add(NormalPath("/d/in/" + std::to_string(i) + "/Chart 7.hor"));
     for (int i = 0; i < 5000; ++i) {
         const std::string name = "Chart " + std::to_string(i) + ".hor";
         ASSERT_TRUE(taken.Contains("/d/out/fam/", "/d/out/fam/", name)) << name;

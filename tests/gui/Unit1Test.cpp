@@ -692,7 +692,7 @@ TEST(Unit1Test, ExceptionReachingTheEventLoopIsShownAndTheProgramGoesOn) {
     EXPECT_TRUE(form.isVisible());
     form.ChooseFiles = [] { return QStringList{u"/d/a.aaf"_qs}; };
     click(form.AddButton);
-    EXPECT_EQ(form.Rows(), std::vector<std::string>{"/d/a.aaf"});
+    EXPECT_EQ(form.Rows(), AsRows({"/d/a.aaf"}));
 }
 
 // The title the window system holds for a window (_NET_WM_NAME, UTF-8), read with xprop as a
