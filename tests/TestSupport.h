@@ -1,12 +1,15 @@
 // Helpers for the tests: byte-exact comparison, fresh temporary folders, files and samples.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include <gtest/gtest.h>
+
+#include "app/ConversionRun.h"
 
 namespace tervalo::test {
 
@@ -54,6 +57,17 @@ bool PythonHasModule(const char* module);
 // doubled markers, bare first lines. Large texts are handled in stretches on two threads, and
 // this puts the stretches' edges among every kind of record.
 std::string MixedAafText(std::size_t size, unsigned seed);
+
+// A front for whole runs in tests: no counter, no controls; the closing message is kept.
+class QuietFront final : public ProgressSink, public RunEffects {
+public:
+    void ShowCount(std::int32_t) override {}
+    void ProcessEvents() override {}
+    void SetControlEnabled(RunControl, bool) override {}
+    void SelectEntry(int) override {}
+    void ShowMessage(MessageKind, const std::string& text) override { Message = text; }
+    std::string Message;
+};
 
 // The folder of real sample files, or empty when it is absent.
 std::filesystem::path SamplesDir();

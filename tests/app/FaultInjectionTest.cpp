@@ -17,6 +17,7 @@ namespace tervalo {
 namespace {
 
 namespace fs = std::filesystem;
+using test::QuietFront;
 using test::ReadFile;
 using test::TempDir;
 using test::WriteFile;
@@ -24,16 +25,6 @@ using test::WriteFile;
 const std::string kChart =
     "#A93:Kovacs,Janos,M,15.03.1950g,14:30,Budapest,H\r\n"
     "#B93:*,47N30,19E05,1he00,0\r\n\r\n";
-
-class QuietFront final : public ProgressSink, public RunEffects {
-public:
-    void ShowCount(std::int32_t) override {}
-    void ProcessEvents() override {}
-    void SetControlEnabled(RunControl, bool) override {}
-    void SelectEntry(int) override {}
-    void ShowMessage(MessageKind, const std::string& text) override { Message = text; }
-    std::string Message;
-};
 
 // Every regular file under a folder with its bytes, to see what a run changed.
 std::map<std::string, std::string> Snapshot(const fs::path& root) {

@@ -296,16 +296,6 @@ void ExpectAllCharts(const std::vector<Seen>& seen, bool fromQck) {
         ExpectChart(seen[i], kSampleCharts[i], fromQck);
 }
 
-class QuietFront final : public ProgressSink, public RunEffects {
-public:
-    void ShowCount(std::int32_t) override {}
-    void ProcessEvents() override {}
-    void SetControlEnabled(RunControl, bool) override {}
-    void SelectEntry(int) override {}
-    void ShowMessage(MessageKind, const std::string& text) override { Messages.push_back(text); }
-    std::vector<std::string> Messages;
-};
-
 class SampleConversion : public ::testing::TestWithParam<const char*> {
 protected:
     SampleConversion() { OutputAaf.AddCountries(CountryCodeRows()); }
@@ -322,7 +312,7 @@ protected:
         request.TargetIndex = static_cast<int>(target);
         request.ModeIndex = 0;
         request.ExecutablePath = (folder / "tervalo").string();
-        QuietFront front;
+        test::QuietFront front;
         std::atomic<bool> abort{false};
         RunDatabases databases{OutputAaf, OutputQck, InputAaf, InputQck};
         const RunReport report = ConversionRun(request, abort, front, front, databases);
