@@ -446,7 +446,7 @@ std::string_view DaylightCodeText(std::int32_t code) {
 }
 
 // The record as AAF text; returns its length. A zero Day or Month becomes 1 in the record.
-std::size_t FormatRecordText(AafDatabase& record, char* out) {
+std::size_t FormatText(AafRecord& record, char* out) {
     RecordWriter writer(out);
     writer.Put(kRecordMarker);
     writer.PutLineText(FieldText(record.LastName));
@@ -613,6 +613,36 @@ std::size_t AafDatabase::NextCursor(std::string_view text, std::size_t cursor, s
     return next == kNpos ? kNoCursor : next + kRecordMarker.size();
 }
 
+std::vector<AafDatabase::Stretch> AafDatabase::SplitIntoStretches(std::string_view text,
+                                                                  std::size_t first, bool gregorian,
+                                                                  std::size_t stretchText) {
+    // A record's cursor stands behind each "#A93:" of the text and nowhere else, so a stretch
+    // may start at the first one found from any point.
+    std::vector<Stretch> stretches{{first, gregorian}};
+    AafRecord record;
+    while (stretches.back().First < text.size() &&
+           text.size() - stretches.back().First > stretchText) {
+        const std::size_t next = NextCursor(text, stretches.back().First + stretchText, kNpos);
+        if (next == kNoCursor) break;
+        // A record without a date keeps the calendar of the record before it: the stretch
+        // starts with the calendar of the last dated record before it, found from its end
+        // backwards (mostly at once), or with the calendar the stretch before started with.
+        bool inForce = stretches.back().Gregorian;
+        for (std::size_t marker = next - kRecordMarker.size(); marker > stretches.back().First;) {
+            marker = text.rfind(kRecordMarker, marker - 1);
+            if (marker == kNpos || marker + kRecordMarker.size() < stretches.back().First) break;
+            record.Gregorian = inForce;
+            ParseRecordAt(text, marker + kRecordMarker.size(), record);
+            if (record.Month != 0) {  // a parsed date always has a month
+                inForce = record.Gregorian;
+                break;
+            }
+        }
+        stretches.push_back({next, inForce});
+    }
+    return stretches;
+}
+
 std::size_t AafDatabase::ParseRecordAt(std::string_view text, std::size_t cursor,
                                        AafRecord& record) {
     const std::size_t start = std::min(cursor, text.size());
@@ -742,13 +772,21 @@ void AafDatabase::ParseRecord() {
 
 char* AafDatabase::FormatRecord(char* out) {
     if (out == nullptr) return nullptr;
-    FormatRecordText(*this, out);
+    FormatText(*this, out);
     return out;
+}
+
+std::size_t AafDatabase::FormatRecordText(AafRecord& record, char* out) {
+    return FormatText(record, out);
 }
 
 bool AafDatabase::AppendRecord() {
     char record[kFormatRecordSize];
-    const std::size_t recordLength = FormatRecordText(*this, record);
+    const std::size_t recordLength = FormatText(*this, record);
+    return AppendFormatted(std::string_view(record, recordLength));
+}
+
+bool AafDatabase::AppendFormatted(std::string_view record) {
     const std::size_t length = Buffer.Length();
     if (static_cast<std::int64_t>(length) + kAafAppendReserve > Buffer.Capacity()) {
         if (!Buffer.Reallocate(GrownCapacity(static_cast<std::int64_t>(length)))) return false;
@@ -758,7 +796,7 @@ bool AafDatabase::AppendRecord() {
         while (Buffer.Data()[Buffer.Length() - 3] != '\n')
             Buffer.AppendUnchecked("\r\n");
     }
-    Buffer.AppendUnchecked(std::string_view(record, recordLength));
+    Buffer.AppendUnchecked(record);
     if (CursorOffset == kNoCursor) {
         const std::size_t first = Buffer.View().find(kRecordMarker);
         CursorOffset = first == kNpos ? kNoCursor : first + kRecordMarker.size();

@@ -20,6 +20,8 @@ constexpr std::size_t kMaxNotesLength = 4092;
 constexpr std::size_t kFormatRecordSize = 6144;
 // AppendRecord grows the buffer when fewer than this many bytes would remain free.
 constexpr std::int64_t kAafAppendReserve = 8192;
+// Room a RecordForm may fill for one record: the longest AAF record or QCK line is shorter.
+constexpr std::size_t kFormedRecordSize = kFormatRecordSize;
 constexpr std::size_t kNoCursor = static_cast<std::size_t>(-1);
 
 // Paths of per-chart files that a HOR or SZK writer could not write.
@@ -39,6 +41,11 @@ public:
 struct AafRecord : ChartRecord {
     char Notes[kNotesFieldSize] = {};
 };
+
+// Writes a chart as a target's text into `out` (kFormedRecordSize bytes) and gives its length.
+// It may change the record as writing does (a zero Day becomes 1), and runs on either of two
+// threads, so it reads and changes nothing but the record and `out`.
+using RecordForm = std::size_t (*)(AafRecord& record, char* out);
 
 class AafDatabase : public AafRecord {
 public:
@@ -69,9 +76,19 @@ public:
     // is parsed ahead on a second thread, so `visit` must not change this database. The
     // database ends on the record visited last, as a walk with NextRecord leaves it.
     bool WalkRecords(const std::function<bool(const AafRecord&)>& visit);
+    // Parses the records from the current one to the last, writes each with `form`, and hands
+    // each text to `take`, on this thread and in the records' order; stops when `take` gives
+    // false, and then gives false. A large text is parsed and written on two threads, a
+    // stretch each in turn, so neither `form` nor `take` may change this database. It ends on
+    // the record taken last, as parsed, as a walk with NextRecord leaves it.
+    bool FormRecords(RecordForm form, const std::function<bool(std::string_view text)>& take);
     // Writes the record as AAF text into `out` (kFormatRecordSize bytes); null without a buffer.
     char* FormatRecord(char* out);
+    // FormatRecord for any chart, as a RecordForm.
+    static std::size_t FormatRecordText(AafRecord& record, char* out);
     bool AppendRecord();
+    // Appends a record's text as FormatRecordText wrote it, as AppendRecord would.
+    bool AppendFormatted(std::string_view record);
 
     // NUM and CSV: one line per chart. The Format functions replace the string's content with
     // the current record's line (CR LF included) and return it; null when given none.
@@ -113,6 +130,17 @@ private:
     // The cursor of the record after the one at `cursor`, or kNoCursor. `bound` is what
     // ParseRecordAt gave for that cursor, or npos when it was not parsed.
     static std::size_t NextCursor(std::string_view text, std::size_t cursor, std::size_t bound);
+    // A part of the text that can be walked on its own: from its first cursor up to the next
+    // stretch's first.
+    struct Stretch {
+        std::size_t First = 0;
+        bool Gregorian = true;  // the calendar in force before its first record
+    };
+    // Stretches of about `stretchText` bytes of text each, from `first` on, where the calendar
+    // `gregorian` is in force. Each starts at a record, so that walking each one visits exactly
+    // the records a walk of the whole text visits, in the same order and with the same fields.
+    static std::vector<Stretch> SplitIntoStretches(std::string_view text, std::size_t first,
+                                                   bool gregorian, std::size_t stretchText);
 
     TextBuffer Buffer;
     std::size_t CursorOffset = kNoCursor;

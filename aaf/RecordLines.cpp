@@ -20,12 +20,6 @@ constexpr std::size_t kLongestLine = 4 * (2 * kMaxTextLength + 2) + kNotesFieldS
 // How many stretches the second thread may have formed before they are written.
 constexpr std::size_t kStretchesAhead = 4;
 
-// The records whose cursors lie in [First, End): End is the next stretch's first cursor.
-struct Stretch {
-    std::size_t First = 0;
-    std::size_t End = kNoCursor;
-};
-
 bool WriteBlock(std::FILE* file, const std::string& block) {
     return std::fwrite(block.data(), 1, block.size(), file) == block.size();
 }
@@ -41,28 +35,23 @@ bool AafDatabase::SaveRecordLines(const std::string& path, LineFormatter appendL
     // The blocks are large already; a stdio buffer would only copy them once more.
     std::setvbuf(file, nullptr, _IONBF, 0);
 
-    // Stretches start at record markers, so that walking each one from its first cursor visits
-    // exactly the records a walk of the whole text visits, in the same order.
     const std::string_view text = Buffer.View();
-    std::vector<Stretch> stretches{{CursorOffset, kNoCursor}};
-    while (text.size() - stretches.back().First > kStretchText) {
-        const std::size_t next =
-            NextCursor(text, stretches.back().First + kStretchText, std::string_view::npos);
-        if (next == kNoCursor) break;
-        stretches.back().End = next;
-        stretches.push_back({next, kNoCursor});
-    }
+    const std::vector<Stretch> stretches =
+        SplitIntoStretches(text, CursorOffset, Gregorian, kStretchText);
 
     // Forms a stretch's lines into `block`; `record` holds its last record afterwards.
-    const auto formStretch = [text, appendLine](Stretch stretch, AafRecord& record,
-                                                std::string& block) -> std::size_t {
+    const auto formStretch = [text, appendLine, &stretches](std::size_t index, AafRecord& record,
+                                                            std::string& block) -> std::size_t {
         block.clear();
-        std::size_t cursor = stretch.First;
+        const std::size_t end =
+            index + 1 < stretches.size() ? stretches[index + 1].First : kNoCursor;
+        std::size_t cursor = stretches[index].First;
+        record.Gregorian = stretches[index].Gregorian;
         for (;;) {
             const std::size_t bound = ParseRecordAt(text, cursor, record);
             appendLine(record, block);
             const std::size_t next = NextCursor(text, cursor, bound);
-            if (next == kNoCursor || next >= stretch.End) return cursor;
+            if (next == kNoCursor || next >= end) return cursor;
             cursor = next;
         }
     };
@@ -79,7 +68,7 @@ bool AafDatabase::SaveRecordLines(const std::string& path, LineFormatter appendL
             if (!formedByHelper(index)) continue;
             std::string* block = ring.WaitToFill();
             if (block == nullptr) return;
-            formStretch(stretches[index], record, *block);
+            formStretch(index, record, *block);
             ring.Fill();
         }
     });
@@ -90,7 +79,7 @@ bool AafDatabase::SaveRecordLines(const std::string& path, LineFormatter appendL
     try {
         for (std::size_t index = 0; written && index < count; ++index) {
             if (!shared || !formedByHelper(index)) {
-                CursorOffset = formStretch(stretches[index], *this, ownBlock);
+                CursorOffset = formStretch(index, *this, ownBlock);
                 ParsedAt = kNoCursor;
                 written = WriteBlock(file, ownBlock);
                 continue;

@@ -268,6 +268,41 @@ private:
         Databases.OutputAaf.Notes[0] = '\0';  // QCK has no notes: no chart inherits another's
     }
 
+    // Every chart of the source from its current one into the output, counted.
+    bool MoveRecords(QckDatabase& source, const std::string& entry) {
+        return source.WalkRecords([&](const QckDatabase& record) {
+            CopyIntoOutput(record);
+            if (!AppendToOutput()) Note(ReportKind::LostChart, entry);
+            return CountStep();
+        });
+    }
+
+    // An AAF source's charts are written in the output's format as they are parsed, on two
+    // threads for a large file; only the appending and counting happen here, in order. The
+    // output's record ends as the chart copied last would leave it.
+    bool MoveRecords(AafDatabase& source, const std::string& entry) {
+        const RecordForm form =
+            CollectsIntoQck()
+                ? [](AafRecord& record, char* out) { return QckDatabase::FormatLine(record, out); }
+                : &AafDatabase::FormatRecordText;
+        const bool walked = source.FormRecords(form, [&](std::string_view text) {
+            const bool appended = CollectsIntoQck() ? Databases.OutputQck.AppendFormatted(text)
+                                                    : Databases.OutputAaf.AppendFormatted(text);
+            if (!appended) Note(ReportKind::LostChart, entry);
+            return CountStep();
+        });
+        if (source.HasCurrentRecord()) {
+            CopyIntoOutput(source);
+            char scratch[kFormedRecordSize];
+            if (CollectsIntoQck()) {
+                Databases.OutputQck.FormatRecord(scratch);
+            } else {
+                Databases.OutputAaf.FormatRecord(scratch);
+            }
+        }
+        return walked;
+    }
+
     template <typename Database>
     bool WalkDatabase(Database& source, std::size_t index) {
         const std::string& entry = Request.Entries[index];
@@ -279,12 +314,7 @@ private:
             Note(ReportKind::UnconvertibleCharacter, entry);
         }
         Effects.SelectEntry(static_cast<int>(index));
-        const bool walked = source.WalkRecords([&](const auto& record) {
-            CopyIntoOutput(record);
-            if (!AppendToOutput()) Note(ReportKind::LostChart, entry);
-            return CountStep();
-        });
-        if (!walked) return false;
+        if (!MoveRecords(source, entry)) return false;
         ShowCountNow();
         if (!Combined) {
             WriteOutput(OutputPrefix + LowerWindows1250Letters(FileNameStem(entry)));

@@ -373,23 +373,28 @@ void QckDatabase::ParseRecord() {
 
 char* QckDatabase::FormatRecord(char* out) {
     if (out == nullptr) return nullptr;
+    FormatLine(*this, out);
+    return out;
+}
+
+std::size_t QckDatabase::FormatLine(ChartRecord& record, char* out) {
     std::memset(out, ' ', kLastColumn + 1);
     for (const Separator& separator : kSeparators)
         out[separator.Column] = separator.Character;
 
     // Name: the comma only when LastName leaves room for it.
     const std::size_t nameEnd = kNameColumn + kNameWidth;
-    std::size_t column = PutText(out, kNameColumn, nameEnd, FieldText(LastName));
+    std::size_t column = PutText(out, kNameColumn, nameEnd, FieldText(record.LastName));
     if (column < nameEnd) {
         out[column++] = ',';
-        PutText(out, column, nameEnd, FieldText(FirstName));
+        PutText(out, column, nameEnd, FieldText(record.FirstName));
     }
 
     // The dial shows 00 for noon and midnight; "P" stands for 12 hours more. A Time from 24 up
     // to 48 hours (AAF holds clock times up to 24:59:59) is the next day's early hours, and a
     // carry that reaches midnight goes into the next day as well: QCK readers know no hour 24.
     // Larger times, which only damaged inputs give, are written as they come, bounded.
-    double time = Time;
+    double time = record.Time;
     std::int32_t daysLater = 0;
     if (time >= 24 && time < 48) {
         time -= 24;
@@ -404,11 +409,11 @@ char* QckDatabase::FormatRecord(char* out) {
         if (!afternoon) ++daysLater;
     }
 
-    if (Month == 0) Month = 1;
-    if (Day == 0) Day = 1;
-    ChartDate date{Clamp(Year, kMinYear, kMaxYear), Month, Day};
+    if (record.Month == 0) record.Month = 1;
+    if (record.Day == 0) record.Day = 1;
+    ChartDate date{Clamp(record.Year, kMinYear, kMaxYear), record.Month, record.Day};
     for (; daysLater > 0; --daysLater)
-        date = NextDay(date, Gregorian);
+        date = NextDay(date, record.Gregorian);
 
     std::memcpy(out + kMonthColumn, MonthNames[Clamp(date.Month, 1, 12) - 1], kMonthWidth);
     PutTwoDigits(out, kDayColumn, date.Day);
@@ -424,52 +429,56 @@ char* QckDatabase::FormatRecord(char* out) {
     out[kHalfDayColumn] = afternoon ? 'P' : 'A';
 
     // Local mean time: the zone follows the longitude, 15 degrees to the hour.
-    if (DaylightCode == -1) TimeZone = -(Longitude * kZonePerDegree);
+    if (record.DaylightCode == -1) record.TimeZone = -(record.Longitude * kZonePerDegree);
     // The one zone column holds the offset in force at birth, so a daylight shift goes into
     // it: the zone moves east by the shift (positive west, as the column).
-    const double zoneInForce =
-        DaylightCode > 0 ? TimeZone - static_cast<double>(DaylightCode) / 60 : TimeZone;
+    const double zoneInForce = record.DaylightCode > 0
+                                   ? record.TimeZone - static_cast<double>(record.DaylightCode) / 60
+                                   : record.TimeZone;
     const Split zone = SplitSexagesimal(std::fabs(zoneInForce), kTwoDigitMax);
     out[kZoneSignColumn] = std::isnan(zoneInForce) || zoneInForce >= 0 ? '+' : '-';
     PutTwoDigits(out, kZoneHourColumn, zone.Whole);
     PutTwoDigits(out, kZoneMinuteColumn, zone.Minutes);
 
-    const Split longitude = SplitSexagesimal(std::fabs(Longitude), kThreeDigitMax);
+    const Split longitude = SplitSexagesimal(std::fabs(record.Longitude), kThreeDigitMax);
     PutThreeDigits(out, kLongitudeDegreeColumn, longitude.Whole);
-    out[kLongitudeSideColumn] = Longitude < 0 ? 'W' : 'E';
+    out[kLongitudeSideColumn] = record.Longitude < 0 ? 'W' : 'E';
     PutTwoDigits(out, kLongitudeMinuteColumn, longitude.Minutes);
     PutTwoDigits(out, kLongitudeSecondColumn, longitude.Seconds);
 
-    const Split latitude = SplitSexagesimal(std::fabs(Latitude), kTwoDigitMax);
+    const Split latitude = SplitSexagesimal(std::fabs(record.Latitude), kTwoDigitMax);
     PutTwoDigits(out, kLatitudeDegreeColumn, latitude.Whole);
-    out[kLatitudeSideColumn] = Latitude < 0 ? 'S' : 'N';
+    out[kLatitudeSideColumn] = record.Latitude < 0 ? 'S' : 'N';
     PutTwoDigits(out, kLatitudeMinuteColumn, latitude.Minutes);
     PutTwoDigits(out, kLatitudeSecondColumn, latitude.Seconds);
 
     // Place and Country share the free columns; the comma stands even between empty texts.
     const std::size_t lineEnd = kLastColumn + 1;
-    std::string_view place = FieldText(Place);
+    std::string_view place = FieldText(record.Place);
     if (place.size() > kPlaceWidth) place = place.substr(0, kPlaceWidth);
     column = PutText(out, kPlaceColumn, lineEnd, place);
     out[column++] = ',';
-    PutText(out, column, lineEnd, FieldText(Country));
+    PutText(out, column, lineEnd, FieldText(record.Country));
 
     out[kQckLineLength] = '\r';
     out[kQckLineLength + 1] = '\n';
     out[kQckLineLength + 2] = '\0';
-    return out;
+    return kQckLineLength + 2;
 }
 
 bool QckDatabase::AppendRecord() {
-    const std::size_t length = Buffer.Length();
     char line[kQckFormatSize];
-    FormatRecord(line);
+    return AppendFormatted({line, FormatLine(*this, line)});
+}
+
+bool QckDatabase::AppendFormatted(std::string_view line) {
+    const std::size_t length = Buffer.Length();
     if (static_cast<std::int64_t>(length) + kQckAppendReserve > Buffer.Capacity() &&
         !Buffer.Reallocate(GrownCapacity(static_cast<std::int64_t>(length)))) {
         return false;
     }
     if (length > 3 && Buffer.Data()[length - 1] != '\n') Buffer.AppendUnchecked("\r\n");
-    Buffer.AppendUnchecked({line, kQckLineLength + 2});
+    Buffer.AppendUnchecked(line);
     if (CursorOffset == kNoCursor) CursorOffset = 0;
     return true;
 }

@@ -42,7 +42,12 @@ public:
     // Writes the record as one 101-column line, CR LF and NUL into `out` (kQckFormatSize
     // bytes); null without a buffer.
     char* FormatRecord(char* out);
+    // FormatRecord for any chart: the line with its CR LF and NUL; gives the line's length
+    // with its CR LF.
+    static std::size_t FormatLine(ChartRecord& record, char* out);
     bool AppendRecord();
+    // Appends a line as FormatLine wrote it (CR LF included), as AppendRecord would.
+    bool AppendFormatted(std::string_view line);
     bool SaveToFile(const std::string& path);
 
     std::string_view Text() const { return Buffer.View(); }

@@ -225,6 +225,8 @@ std::string MixedAafText(std::size_t size, unsigned seed) {
             std::string(5000, 'n') + "\r\n\r\n",
         "#A93:#A93:Twice,,,,\r\n\r\n",
         "#A93:Bare\r\n",
+        // A Julian date: the records without a date behind it keep its calendar.
+        "#A93:Caesar,Julius,M,15.03.1500j,12:00,Roma,I\r\n#B93:*,41N54,12E29,1he00,0\r\n\r\n",
     };
     std::mt19937 random(seed);
     std::string text;

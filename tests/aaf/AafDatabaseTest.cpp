@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
+#include "qck/QckDatabase.h"
 
 namespace tervalo {
 namespace {
@@ -664,6 +665,89 @@ TEST(AafDatabase, WalkRecordsStopsWhereTheVisitSaysAndPassesFailuresOn) {
     }),
                  std::runtime_error);
 }
+// Every record written as `form` writes it, after a plain walk from the first record.
+std::vector<WalkedRecord> PlainlyFormed(AafDatabase& db, RecordForm form) {
+    std::vector<WalkedRecord> formed;
+    db.FirstRecord();
+    do {
+        db.ParseRecord();
+        AafRecord record = db;
+        char out[kFormedRecordSize];
+        formed.push_back({db.Cursor(), std::string(out, form(record, out))});
+    } while (db.NextRecord());
+    return formed;
+}
+
+std::size_t FormQck(AafRecord& record, char* out) {
+    return QckDatabase::FormatLine(record, out);
+}
+
+// Large texts are parsed and written a stretch at a time on two threads; the texts must come
+// out as a plain walk writes them, wherever the stretches' edges fall, with the calendar of a
+// record without a date carried over from the record before it, and from the database's own
+// calendar before the first record.
+TEST(AafDatabase, FormRecordsGivesTheTextsOfAPlainWalkInOrder) {
+    const struct {
+        const char* Name;
+        RecordForm Form;
+    } forms[] = {{"aaf", &AafDatabase::FormatRecordText}, {"qck", &FormQck}};
+    for (const auto& [name, form] : forms) {
+        for (const std::size_t size : {std::size_t{20000}, std::size_t{3'000'000}}) {
+            for (const bool gregorianBefore : {true, false}) {
+                SCOPED_TRACE(testing::Message() << name << " " << size << " " << gregorianBefore);
+                TempDir dir;
+                AafDatabase db;
+                // The first record has no date: it takes the calendar the database holds.
+                ASSERT_TRUE(
+                    LoadText(db, dir, "#A93:Undated\r\n\r\n" + test::MixedAafText(size, 5)));
+                db.Gregorian = gregorianBefore;
+                std::vector<WalkedRecord> expected = PlainlyFormed(db, form);
+                ASSERT_GT(expected.size(), 10u);
+
+                db.FirstRecord();
+                db.Gregorian = gregorianBefore;
+                std::vector<std::string> taken;
+                EXPECT_TRUE(db.FormRecords(form, [&](std::string_view text) {
+                    taken.emplace_back(text);
+                    return true;
+                }));
+                EXPECT_EQ(db.Cursor(), expected.back().Cursor);
+                EXPECT_FALSE(db.NextRecord());
+                ASSERT_EQ(taken.size(), expected.size());
+                for (std::size_t i = 0; i < expected.size(); ++i)
+                    ASSERT_EQ(taken[i], expected[i].Text) << "record " << i;
+            }
+        }
+    }
+}
+
+TEST(AafDatabase, FormRecordsStopsWhereTakeSaysAndEndsOnThatRecordAsParsed) {
+    TempDir dir;
+    AafDatabase db;
+    ASSERT_TRUE(LoadText(db, dir, test::MixedAafText(3'000'000, 13)));
+    const std::vector<WalkedRecord> expected = PlainWalk(db);
+    ASSERT_GT(expected.size(), 4000u);
+    // Within the first stretch, in one the second thread formed, and in a later one.
+    for (const std::size_t stop : {std::size_t{1}, std::size_t{300}, std::size_t{4000}}) {
+        SCOPED_TRACE(stop);
+        db.FirstRecord();
+        db.Gregorian = true;
+        std::size_t count = 0;
+        EXPECT_FALSE(db.FormRecords(&AafDatabase::FormatRecordText,
+                                    [&](std::string_view) { return ++count < stop; }));
+        EXPECT_EQ(count, stop);
+        EXPECT_EQ((WalkedRecord{db.Cursor(), RecordText(db)}), expected[stop - 1]);
+    }
+    db.FirstRecord();
+    EXPECT_THROW(db.FormRecords(&AafDatabase::FormatRecordText,
+                                [](std::string_view text) -> bool {
+                                    if (text.find("Szabo") != std::string_view::npos)
+                                        throw std::runtime_error("take failed");
+                                    return true;
+                                }),
+                 std::runtime_error);
+}
+
 TEST(AafDatabase, SizesTheBufferByTheGrowthRule) {
     const std::pair<std::int64_t, std::int64_t> growth[] = {
         {0, 65536}, {100, 65536}, {5000, 69632}, {200000, 262144}, {253953, 319488}};

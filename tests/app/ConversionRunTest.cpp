@@ -294,6 +294,29 @@ TEST_F(ConversionRunTest, LargeDatabasesConvertWholeAndStopAtOnce) {
     EXPECT_TRUE(OutputNames().empty());
 }
 
+// A chart without a date keeps the calendar of the chart before it, also where a large file's
+// charts are written on two threads and the two charts fall into different stretches.
+TEST_F(ConversionRunTest, UndatedChartsOfALargeFileKeepTheCalendarBeforeThem) {
+    std::string text;
+    for (int i = 0; text.size() < 1'000'000; ++i) {
+        text += "#A93:Julius" + std::to_string(i) +
+                ",Caesar,M,15.03.1500j,12:00,Roma,I\r\n#B93:*,41N54,12E29,-1he00,0\r\n\r\n"
+                "#A93:Undated" +
+                std::to_string(i) + ",X,M,*,12:00,Roma,I\r\n#B93:*,41N54,12E29,-1he00,0\r\n\r\n";
+    }
+    EXPECT_TRUE(Convert({Input("rome.aaf", text)}, Target::Aaf, false).Items.empty());
+    const std::string written = ReadFile(Output("rome.aaf"));
+    std::size_t undated = 0;
+    for (std::size_t at = written.find("#A93:Undated"); at != std::string::npos;
+         at = written.find("#A93:Undated", at + 1)) {
+        const std::size_t lineEnd = written.find('\r', at);
+        ASSERT_NE(written.substr(at, lineEnd - at).find(",01.01.1900j,"), std::string::npos)
+            << written.substr(at, lineEnd - at);
+        ++undated;
+    }
+    EXPECT_GT(undated, 5000u);
+}
+
 TEST_F(ConversionRunTest, StaleAbortFromBeforeTheRunIsCleared) {
     Abort = true;
     const RunReport report = Convert({Input("a.aaf", AafCharts("A", 3))}, Target::Aaf, false);
