@@ -47,6 +47,11 @@ struct AafRecord : ChartRecord {
 // threads, so it reads and changes nothing but the record and `out`.
 using RecordForm = std::size_t (*)(AafRecord& record, char* out);
 
+// What a walk leaves of a database's text: all of it, or nothing. A run reads each file once,
+// so it lets the memory of what it has walked go as the walk goes on, where the output's
+// growing text can take it: the two texts then hardly ever need memory at the same time.
+enum class WalkedText { Kept, Released };
+
 class AafDatabase : public AafRecord {
 public:
     AafDatabase();  // throws the integer 1 when the first buffer can't be allocated
@@ -80,8 +85,10 @@ public:
     // each text to `take`, on this thread and in the records' order; stops when `take` gives
     // false, and then gives false. A large text is parsed and written on two threads, a
     // stretch each in turn, so neither `form` nor `take` may change this database. It ends on
-    // the record taken last, as parsed, as a walk with NextRecord leaves it.
-    bool FormRecords(RecordForm form, const std::function<bool(std::string_view text)>& take);
+    // the record taken last, as parsed, as a walk with NextRecord leaves it; with the text
+    // Released it ends as Reset leaves it, with the fields of that record.
+    bool FormRecords(RecordForm form, const std::function<bool(std::string_view text)>& take,
+                     WalkedText walked = WalkedText::Kept);
     // Writes the record as AAF text into `out` (kFormatRecordSize bytes); null without a buffer.
     char* FormatRecord(char* out);
     // FormatRecord for any chart, as a RecordForm.

@@ -133,6 +133,8 @@ void FreeTextBlock(char* block, std::size_t) {
 
 void ExpectFilledBytes(char*, std::size_t, std::size_t) {}
 
+void DiscardTextBytes(char*, std::size_t, std::size_t, std::size_t) {}
+
 bool LocalTime(std::time_t moment, std::tm& local) {
     return localtime_s(&local, &moment) == 0;
 }
@@ -284,17 +286,26 @@ char* ResizeTextBlock(char* block, std::size_t oldBytes, std::size_t newBytes,
     char* resized = block;
     if (newSpan < oldSpan) {
         munmap(block + newSpan, oldSpan - newSpan);
-    } else if (mremap(block, oldSpan, newSpan, 0) == MAP_FAILED) {
-        // No free addresses behind the block: its pages move to a fresh place of the new size,
-        // page tables and all.
-        char* target = MapBlock(newSpan);
-        if (target == nullptr ||
-            mremap(block, oldSpan, newSpan, MREMAP_MAYMOVE | MREMAP_FIXED, target) == MAP_FAILED) {
-            if (target != nullptr) munmap(target, newSpan);
-            MarkTail(block, oldBytes, oldSpan);
-            return nullptr;
+    } else {
+        // A load asks for large pages on a part of the block only, which splits it into two
+        // mappings, and mremap moves one mapping at a time: the whole block asks alike again,
+        // so that it is one mapping.
+        AskForLargePages(block, oldSpan);
+        if (mremap(block, oldSpan, newSpan, 0) == MAP_FAILED) {
+            // No free addresses behind the block: its pages move to a fresh place of the new
+            // size, page tables and all, or else the bytes worth keeping are copied there.
+            char* target = MapBlock(newSpan);
+            if (target == nullptr) {
+                MarkTail(block, oldBytes, oldSpan);
+                return nullptr;
+            }
+            if (mremap(block, oldSpan, newSpan, MREMAP_MAYMOVE | MREMAP_FIXED, target) ==
+                MAP_FAILED) {
+                std::memcpy(target, block, std::min(keptBytes, oldBytes));
+                munmap(block, oldSpan);
+            }
+            resized = target;
         }
-        resized = target;
     }
     AskForLargePages(resized, newSpan);
     MarkTail(resized, newBytes, newSpan);
@@ -313,6 +324,14 @@ void ExpectFilledBytes(char* block, std::size_t bytes, std::size_t filledBytes) 
     const std::size_t whole = std::min(filledBytes, span) / kLargePage * kLargePage;
     if (whole > 0) madvise(block, whole, MADV_HUGEPAGE);
     if (whole < span) madvise(block + whole, span - whole, MADV_NOHUGEPAGE);
+}
+
+void DiscardTextBytes(char* block, std::size_t bytes, std::size_t from, std::size_t to) {
+    const std::size_t span = BlockSpan(bytes);
+    if (span < kLargePage) return;
+    const std::size_t first = RoundUp(std::min(from, span), kLargePage);
+    const std::size_t last = std::min(to, span) / kLargePage * kLargePage;
+    if (last > first) madvise(block + first, last - first, MADV_DONTNEED);
 }
 
 bool LocalTime(std::time_t moment, std::tm& local) {

@@ -56,6 +56,10 @@ void FreeTextBlock(char* block, std::size_t bytes);
 // page only where they fill it whole, so that the last, partly filled stretch holds no more
 // memory than its ordinary pages.
 void ExpectFilledBytes(char* block, std::size_t bytes, std::size_t filledBytes);
+// Says that the bytes from `from` up to `to` of a block will not be read again: the whole large
+// pages among them go back to the system at once, where the next pages a text asks for can take
+// them, and read as zeros afterwards. Elsewhere, and for a smaller block, nothing happens.
+void DiscardTextBytes(char* block, std::size_t bytes, std::size_t from, std::size_t to);
 
 // The local calendar time of a moment; false when the system can't give it.
 bool LocalTime(std::time_t moment, std::tm& local);

@@ -49,8 +49,17 @@ struct FormedStretch {
 }  // namespace
 
 bool AafDatabase::FormRecords(RecordForm form,
-                              const std::function<bool(std::string_view text)>& take) {
+                              const std::function<bool(std::string_view text)>& take,
+                              WalkedText walked) {
     if (CursorOffset == kNoCursor) return true;
+    // However the walk ends, a text that was let go in part is let go whole.
+    struct ReleaseGuard {
+        AafDatabase& Database;
+        bool Releases;
+        ~ReleaseGuard() {
+            if (Releases) Database.Reset();
+        }
+    } release{*this, walked == WalkedText::Released};
     const std::string_view text = Buffer.View();
     const std::vector<Stretch> stretches =
         SplitIntoStretches(text, CursorOffset, Gregorian, kFormStretchText);
@@ -111,6 +120,8 @@ bool AafDatabase::FormRecords(RecordForm form,
             from = record.End;
         }
         if (helped) formed.Take();
+        // Both threads are done with the text before the next stretch.
+        if (release.Releases && index + 1 < count) Buffer.Discard(0, stretches[index + 1].First);
     }
     endOn(last);
     return true;

@@ -1,6 +1,7 @@
 // The growable, NUL-terminated text buffer that holds one whole database file.
 #include "aaf/TextBuffer.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -34,6 +35,10 @@ TextBuffer::~TextBuffer() {
 void TextBuffer::Clear() {
     Used = 0;
     Bytes[0] = '\0';
+}
+
+void TextBuffer::Discard(std::size_t from, std::size_t to) {
+    DiscardTextBytes(Bytes, static_cast<std::size_t>(Allocated), from, std::min(to, Used));
 }
 
 bool TextBuffer::Reallocate(std::int64_t newCapacity) {

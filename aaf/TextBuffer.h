@@ -42,6 +42,9 @@ public:
     // Appends bytes that the caller made room for (Length + size < Capacity).
     void AppendUnchecked(std::string_view bytes);
     void Truncate(std::size_t length);
+    // The bytes from `from` up to `to` will not be read again before the text is cleared or
+    // replaced: the memory of whole large pages among them goes back to the system.
+    void Discard(std::size_t from, std::size_t to);
 
     // Reads a whole file with the load rule: capacity from the file's size on every load.
     // ShortOrTiny leaves the text empty; the other failures leave it as it was.

@@ -279,26 +279,29 @@ private:
 
     // An AAF source's charts are written in the output's format as they are parsed, on two
     // threads for a large file; only the appending and counting happen here, in order. The
-    // output's record ends as the chart copied last would leave it.
+    // source's text goes as it is walked. The output's record ends as the chart copied last
+    // would leave it.
     bool MoveRecords(AafDatabase& source, const std::string& entry) {
         const RecordForm form =
             CollectsIntoQck()
                 ? [](AafRecord& record, char* out) { return QckDatabase::FormatLine(record, out); }
                 : &AafDatabase::FormatRecordText;
-        const bool walked = source.FormRecords(form, [&](std::string_view text) {
-            const bool appended = CollectsIntoQck() ? Databases.OutputQck.AppendFormatted(text)
-                                                    : Databases.OutputAaf.AppendFormatted(text);
-            if (!appended) Note(ReportKind::LostChart, entry);
-            return CountStep();
-        });
-        if (source.HasCurrentRecord()) {
-            CopyIntoOutput(source);
-            char scratch[kFormedRecordSize];
-            if (CollectsIntoQck()) {
-                Databases.OutputQck.FormatRecord(scratch);
-            } else {
-                Databases.OutputAaf.FormatRecord(scratch);
-            }
+        const bool walked = source.FormRecords(
+            form,
+            [&](std::string_view text) {
+                const bool appended = CollectsIntoQck() ? Databases.OutputQck.AppendFormatted(text)
+                                                        : Databases.OutputAaf.AppendFormatted(text);
+                if (!appended) Note(ReportKind::LostChart, entry);
+                return CountStep();
+            },
+            WalkedText::Released);
+        // A loaded database has a record, so one was taken.
+        CopyIntoOutput(source);
+        char scratch[kFormedRecordSize];
+        if (CollectsIntoQck()) {
+            Databases.OutputQck.FormatRecord(scratch);
+        } else {
+            Databases.OutputAaf.FormatRecord(scratch);
         }
         return walked;
     }

@@ -694,28 +694,46 @@ TEST(AafDatabase, FormRecordsGivesTheTextsOfAPlainWalkInOrder) {
     for (const auto& [name, form] : forms) {
         for (const std::size_t size : {std::size_t{20000}, std::size_t{3'000'000}}) {
             for (const bool gregorianBefore : {true, false}) {
-                SCOPED_TRACE(testing::Message() << name << " " << size << " " << gregorianBefore);
-                TempDir dir;
-                AafDatabase db;
-                // The first record has no date: it takes the calendar the database holds.
-                ASSERT_TRUE(
-                    LoadText(db, dir, "#A93:Undated\r\n\r\n" + test::MixedAafText(size, 5)));
-                db.Gregorian = gregorianBefore;
-                std::vector<WalkedRecord> expected = PlainlyFormed(db, form);
-                ASSERT_GT(expected.size(), 10u);
+                for (const WalkedText walked : {WalkedText::Kept, WalkedText::Released}) {
+                    SCOPED_TRACE(testing::Message() << name << " " << size << " " << gregorianBefore
+                                                    << " " << (walked == WalkedText::Kept));
+                    TempDir dir;
+                    AafDatabase db;
+                    // The first record has no date: it takes the calendar the database holds.
+                    ASSERT_TRUE(
+                        LoadText(db, dir, "#A93:Undated\r\n\r\n" + test::MixedAafText(size, 5)));
+                    const std::int32_t capacity = db.Capacity();
+                    db.Gregorian = gregorianBefore;
+                    std::vector<WalkedRecord> expected = PlainlyFormed(db, form);
+                    ASSERT_GT(expected.size(), 10u);
+                    db.FirstRecord();
+                    db.Gregorian = gregorianBefore;
+                    const std::string lastParsed = PlainWalk(db).back().Text;
 
-                db.FirstRecord();
-                db.Gregorian = gregorianBefore;
-                std::vector<std::string> taken;
-                EXPECT_TRUE(db.FormRecords(form, [&](std::string_view text) {
-                    taken.emplace_back(text);
-                    return true;
-                }));
-                EXPECT_EQ(db.Cursor(), expected.back().Cursor);
-                EXPECT_FALSE(db.NextRecord());
-                ASSERT_EQ(taken.size(), expected.size());
-                for (std::size_t i = 0; i < expected.size(); ++i)
-                    ASSERT_EQ(taken[i], expected[i].Text) << "record " << i;
+                    db.FirstRecord();
+                    db.Gregorian = gregorianBefore;
+                    std::vector<std::string> taken;
+                    EXPECT_TRUE(db.FormRecords(
+                        form,
+                        [&](std::string_view text) {
+                            taken.emplace_back(text);
+                            return true;
+                        },
+                        walked));
+                    ASSERT_EQ(taken.size(), expected.size());
+                    for (std::size_t i = 0; i < expected.size(); ++i)
+                        ASSERT_EQ(taken[i], expected[i].Text) << "record " << i;
+                    // Either way the record fields are those of the last record.
+                    EXPECT_EQ(RecordText(db), lastParsed);
+                    EXPECT_EQ(db.Capacity(), capacity);
+                    if (walked == WalkedText::Kept) {
+                        EXPECT_EQ(db.Cursor(), expected.back().Cursor);
+                        EXPECT_FALSE(db.NextRecord());
+                    } else {
+                        EXPECT_FALSE(db.HasCurrentRecord());
+                        EXPECT_TRUE(db.Text().empty());
+                    }
+                }
             }
         }
     }

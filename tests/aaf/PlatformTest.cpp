@@ -41,6 +41,27 @@ TEST(Platform, TextBlockKeepsTheBytesThroughManySmallSteps) {
     FreeTextBlock(block, held);
 }
 
+// Discarded bytes may read as zeros afterwards, but only within whole large pages of the range:
+// the bytes around them keep their values, and the block grows and is written again as before.
+TEST(Platform, DiscardedTextLeavesTheBytesAroundItAndTheBlockWhole) {
+    constexpr std::size_t kMiB = std::size_t{1} << 20;
+    const std::size_t size = 9 * kMiB + 5;
+    char* block = AllocateTextBlock(size);
+    ASSERT_NE(block, nullptr);
+    ExpectFilledBytes(block, size, size);
+    std::memset(block, 'x', size);
+    DiscardTextBytes(block, size, kMiB / 2, 7 * kMiB + 3);
+    for (std::size_t i = 0; i < size; i += 4096) {
+        const bool mayBeZero = i >= 2 * kMiB && i < 6 * kMiB;  // whole large pages only
+        ASSERT_TRUE(block[i] == 'x' || (mayBeZero && block[i] == '\0')) << i;
+    }
+    std::memset(block, 'y', size);
+    char* grown = ResizeTextBlock(block, size, 3 * size, size);
+    ASSERT_NE(grown, nullptr);
+    EXPECT_EQ(std::count(grown, grown + size, 'y'), static_cast<std::ptrdiff_t>(size));
+    FreeTextBlock(grown, 3 * size);
+}
+
 TEST(Platform, PathsKeepEveryLetterBetweenUtf8AndTheFileSystem) {
     test::TempDir dir;
     const char* const names[] = {"Kovács Ödön.aaf", "Dvořák.qck", "Horoszkópok", "ŐőŰű.csv"};

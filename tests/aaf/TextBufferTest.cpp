@@ -75,16 +75,21 @@ TEST(TextBuffer, KeepsItsTextAndCapacityThroughEveryResize) {
 
 TEST(TextBuffer, EveryLoadSizesTheBufferFromTheFile) {
     // One buffer loads files of every size in turn, so each load meets the block the one
-    // before left: larger, smaller, the same.
+    // before left: larger, smaller, the same. A loaded text then grows as appending grows it.
     struct Case {
         std::size_t size;
         LoadFailure failure;
     };
     const Case cases[] = {
-        {3 * kMiB + 5, LoadFailure::None}, {100, LoadFailure::None},
-        {5 * kMiB, LoadFailure::None},     {4 * kMiB - 1, LoadFailure::None},
-        {0, LoadFailure::ShortOrTiny},     {2 * kMiB - 65536, LoadFailure::None},
-        {15, LoadFailure::ShortOrTiny},    {16, LoadFailure::None},
+        {3 * kMiB + 5, LoadFailure::None},
+        {100, LoadFailure::None},
+        {5 * kMiB, LoadFailure::None},
+        {12 * kMiB + 3, LoadFailure::None},
+        {4 * kMiB - 1, LoadFailure::None},
+        {0, LoadFailure::ShortOrTiny},
+        {2 * kMiB - 65536, LoadFailure::None},
+        {15, LoadFailure::ShortOrTiny},
+        {16, LoadFailure::None},
     };
     TempDir dir;
     TextBuffer buffer;
@@ -96,6 +101,9 @@ TEST(TextBuffer, EveryLoadSizesTheBufferFromTheFile) {
         EXPECT_EQ(buffer.Capacity(), GrownCapacity(static_cast<std::int64_t>(c.size)));
         EXPECT_TRUE(buffer.View() == (c.failure == LoadFailure::None ? bytes : ""));
         EXPECT_EQ(buffer.Data()[buffer.Length()], '\0');
+        if (c.failure != LoadFailure::None) continue;
+        ASSERT_TRUE(buffer.Reallocate(buffer.Capacity() + 3 * kMiB));
+        EXPECT_TRUE(buffer.View() == bytes);
     }
 }
 

@@ -294,6 +294,19 @@ TEST_F(ConversionRunTest, LargeDatabasesConvertWholeAndStopAtOnce) {
     EXPECT_TRUE(OutputNames().empty());
 }
 
+// One database object loads every input of a run in turn; a larger file after a large one
+// must find room as well.
+TEST_F(ConversionRunTest, ALargerFileAfterALargeOneIsReadWhole) {
+    const std::string small = AafCharts("S", 50000);
+    const std::string large = AafCharts("L", 200000);
+    ASSERT_GT(small.size(), 2'500'000u);
+    ASSERT_GT(large.size(), 3 * small.size());
+    const RunReport report =
+        Convert({Input("s.aaf", small), Input("t.aaf", large)}, Target::Aaf, false);
+    EXPECT_TRUE(report.Items.empty());
+    ExpectBytes(ReadFile(Output("t.aaf")), large.substr(0, large.size() - 2));
+}
+
 // A chart without a date keeps the calendar of the chart before it, also where a large file's
 // charts are written on two threads and the two charts fall into different stretches.
 TEST_F(ConversionRunTest, UndatedChartsOfALargeFileKeepTheCalendarBeforeThem) {
