@@ -23,8 +23,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <system_error>
+#include <thread>
 #endif
 
 namespace tervalo {
@@ -134,6 +137,12 @@ void FreeTextBlock(char* block, std::size_t) {
 void ExpectFilledBytes(char*, std::size_t, std::size_t) {}
 
 void DiscardTextBytes(char*, std::size_t, std::size_t, std::size_t) {}
+
+std::size_t ReadFileStart(std::FILE* file, char* into, std::size_t bytes) {
+    const std::size_t read = std::fread(into, 1, bytes, file);
+    std::rewind(file);
+    return read;
+}
 
 bool LocalTime(std::time_t moment, std::tm& local) {
     return localtime_s(&local, &moment) == 0;
@@ -332,6 +341,46 @@ void DiscardTextBytes(char* block, std::size_t bytes, std::size_t from, std::siz
     const std::size_t first = RoundUp(std::min(from, span), kLargePage);
     const std::size_t last = std::min(to, span) / kLargePage * kLargePage;
     if (last > first) madvise(block + first, last - first, MADV_DONTNEED);
+}
+
+namespace {
+
+// Below this a second thread would cost more than it saves.
+constexpr std::size_t kSharedRead = std::size_t{16} << 20;
+
+// Reads from an offset until `bytes` are read, the file ends, or it fails.
+std::size_t ReadAt(int descriptor, char* into, std::size_t bytes, std::size_t offset) {
+    std::size_t done = 0;
+    while (done < bytes) {
+        const ssize_t got =
+            pread(descriptor, into + done, bytes - done, static_cast<off_t>(offset + done));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        done += static_cast<std::size_t>(got);
+    }
+    return done;
+}
+
+}  // namespace
+
+std::size_t ReadFileStart(std::FILE* file, char* into, std::size_t bytes) {
+    const int descriptor = fileno(file);
+    // The first half ends on a large page, so each thread fills whole pages of its own.
+    const std::size_t half = bytes / 2 / kLargePage * kLargePage;
+    std::size_t secondRead = 0;
+    std::thread second;
+    if (bytes >= kSharedRead && std::thread::hardware_concurrency() >= 2) {
+        try {
+            second = std::thread(
+                [&] { secondRead = ReadAt(descriptor, into + half, bytes - half, half); });
+        } catch (const std::system_error&) {
+            // No second thread: this one reads it all.
+        }
+    }
+    if (!second.joinable()) return ReadAt(descriptor, into, bytes, 0);
+    const std::size_t firstRead = ReadAt(descriptor, into, half, 0);
+    second.join();
+    return firstRead < half ? firstRead : half + secondRead;
 }
 
 bool LocalTime(std::time_t moment, std::tm& local) {

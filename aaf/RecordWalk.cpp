@@ -24,6 +24,8 @@ constexpr std::size_t kBatchesAhead = 4;
 // for a large file, not once per record.
 constexpr std::size_t kFormStretchText = 128 * 1024;
 constexpr std::size_t kFormedAhead = 3;
+// A walk that lets its text go does so in steps of this much.
+constexpr std::size_t kReleasedAtOnce = 8 << 20;
 
 struct RecordBatch {
     std::array<AafRecord, kBatchRecords> Records;
@@ -106,6 +108,7 @@ bool AafDatabase::FormRecords(RecordForm form,
     FormedStretch own;
     AafRecord ownRecord;
     FormedRecord last;
+    std::size_t released = 0;
     for (std::size_t index = 0; index < count; ++index) {
         const bool helped = shared && index % 2 == 1;
         if (!helped) formStretch(index, ownRecord, own);
@@ -120,8 +123,13 @@ bool AafDatabase::FormRecords(RecordForm form,
             from = record.End;
         }
         if (helped) formed.Take();
-        // Both threads are done with the text before the next stretch.
-        if (release.Releases && index + 1 < count) Buffer.Discard(0, stretches[index + 1].First);
+        // Both threads are done with the text before the next stretch. It goes a few
+        // megabytes at a time: each time is a system call.
+        if (release.Releases && index + 1 < count &&
+            stretches[index + 1].First - released >= kReleasedAtOnce) {
+            released = stretches[index + 1].First;
+            Buffer.Discard(0, released);
+        }
     }
     endOn(last);
     return true;

@@ -86,7 +86,7 @@ LoadFailure TextBuffer::LoadFile(const std::string& path) {
     if (!Resize(capacity, 0)) return LoadFailure::NoMemory;
     const auto wanted = static_cast<std::size_t>(size);
     ExpectFilledBytes(Bytes, static_cast<std::size_t>(Allocated), wanted + 1);
-    const std::size_t read = std::fread(Bytes, 1, wanted, file.get());
+    const std::size_t read = ReadFileStart(file.get(), Bytes, wanted);
     if (read < wanted || size < 16) {
         Clear();
         return LoadFailure::ShortOrTiny;
