@@ -85,6 +85,7 @@ TEST(TextBuffer, EveryLoadSizesTheBufferFromTheFile) {
         {100, LoadFailure::None},
         {5 * kMiB, LoadFailure::None},
         {12 * kMiB + 3, LoadFailure::None},
+        {21 * kMiB + 7, LoadFailure::None},  // read in two halves on two threads
         {4 * kMiB - 1, LoadFailure::None},
         {0, LoadFailure::ShortOrTiny},
         {2 * kMiB - 65536, LoadFailure::None},
