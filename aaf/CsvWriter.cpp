@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <string_view>
 #include <system_error>
@@ -17,11 +18,36 @@ namespace {
 // Real numbers carry eight significant digits, in the form of printf's %.8g.
 constexpr int kRealDigits = 8;
 
-void AppendInteger(std::string& out, std::int32_t value) {
-    char digits[16];
-    const std::to_chars_result result = std::to_chars(digits, digits + sizeof digits, value);
-    out.append(digits, static_cast<std::size_t>(result.ptr - digits));
-}
+// A line is formed in a buffer of this size and appended whole: four texts quoted with every
+// byte doubled, the gender likewise, three integers, four reals, the separators and the line end
+// take less.
+constexpr std::size_t kLineRoom = 4 * (2 * kMaxTextLength + 2) + 4 + 3 * 12 + 4 * 32 + 16;
+
+// Writes forward through a line buffer that the caller sized for the longest line.
+class LineWriter {
+public:
+    explicit LineWriter(char* at) : At(at) {}
+    char* Position() const { return At; }
+
+    void Put(char c) { *At++ = c; }
+    void Put(std::string_view text) {
+        std::memcpy(At, text.data(), text.size());
+        At += text.size();
+    }
+    void PutInteger(std::int32_t value) {
+        At = std::to_chars(At, At + 12, value).ptr;  // "-2147483648" is the longest
+    }
+    void PutReal(double value);
+    void PutText(std::string_view text);
+    void PutWithLeadingZero(std::int32_t value) {
+        if (value >= 1 && value <= 9) Put('0');
+        PutInteger(value);
+    }
+
+private:
+    bool PutRealFixed(double value);
+    char* At;
+};
 
 // Times, zones and coordinates are written four to the line, so the usual case is worked out
 // here: the value scaled to eight digits in double (the powers of ten are exact; the product is
@@ -30,7 +56,7 @@ void AppendInteger(std::string& out, std::int32_t value) {
 // small matters only next to a tie, which is left to the exact conversion. Values whose exponent is
 // outside the fixed range, or that lie so close to a rounding tie that the error could matter, fall
 // back to std::to_chars, which gives the same text for every double.
-bool AppendRealFixed(std::string& out, double value) {
+bool LineWriter::PutRealFixed(double value) {
     static constexpr double kScale[12] = {1e0, 1e1, 1e2, 1e3, 1e4,  1e5,
                                           1e6, 1e7, 1e8, 1e9, 1e10, 1e11};
     static constexpr double kPowers[13] = {1e-4, 1e-3, 1e-2, 1e-1, 1e0, 1e1, 1e2,
@@ -59,89 +85,87 @@ bool AppendRealFixed(std::string& out, double value) {
     int used = 8;
     while (text[used - 1] == '0')
         --used;
-    if (value < 0) out.push_back('-');
+    if (value < 0) Put('-');
     if (exponent >= 0) {
         const int wholeDigits = exponent + 1;
-        out.append(text, static_cast<std::size_t>(wholeDigits));
+        Put(std::string_view(text, static_cast<std::size_t>(wholeDigits)));
         if (used > wholeDigits) {
-            out.push_back('.');
-            out.append(text + wholeDigits, static_cast<std::size_t>(used - wholeDigits));
+            Put('.');
+            Put(std::string_view(text + wholeDigits, static_cast<std::size_t>(used - wholeDigits)));
         }
     } else {
-        out.append("0.");
-        out.append(static_cast<std::size_t>(-exponent - 1), '0');
-        out.append(text, static_cast<std::size_t>(used));
+        Put("0.");
+        for (int zero = 0; zero < -exponent - 1; ++zero)
+            Put('0');
+        Put(std::string_view(text, static_cast<std::size_t>(used)));
     }
     return true;
 }
 
-// Any double, NaN and the infinities included, fits the buffer.
-void AppendReal(std::string& out, double value) {
-    if (AppendRealFixed(out, value)) return;
-    char digits[32];
-    const std::to_chars_result result = std::to_chars(digits, digits + sizeof digits, value,
-                                                      std::chars_format::general, kRealDigits);
-    if (result.ec == std::errc{}) out.append(digits, static_cast<std::size_t>(result.ptr - digits));
-}
-
-void AppendWithLeadingZero(std::string& out, std::int32_t value) {
-    if (value >= 1 && value <= 9) out.push_back('0');
-    AppendInteger(out, value);
+// Any double, NaN and the infinities included, fits the 32 bytes a real has.
+void LineWriter::PutReal(double value) {
+    if (PutRealFixed(value)) return;
+    const std::to_chars_result result =
+        std::to_chars(At, At + 32, value, std::chars_format::general, kRealDigits);
+    if (result.ec == std::errc{}) At = result.ptr;
 }
 
 // Ordinary texts go out byte for byte; only a text that would break the line's twelve fields
 // is quoted, with its inner quotes doubled as spreadsheets expect.
-void AppendText(std::string& out, std::string_view text) {
+void LineWriter::PutText(std::string_view text) {
     // A spreadsheet would split or merge fields at these bytes unless the field is quoted.
     if (FindFirstOf<',', '"', '\r', '\n'>(text) == text.size()) {
-        out.append(text);
+        Put(text);
         return;
     }
-    out.push_back('"');
+    Put('"');
     for (std::size_t from = 0; from < text.size();) {
         const std::size_t quote = FindFirstOf<'"'>(text, from);
-        out.append(text.substr(from, quote - from));
-        if (quote < text.size()) out.append("\"\"");
+        Put(text.substr(from, quote - from));
+        if (quote < text.size()) Put("\"\"");
         from = quote + 1;
     }
-    out.push_back('"');
+    Put('"');
 }
 
 void AppendCsvLine(const AafRecord& chart, std::string& out) {
-    AppendText(out, FieldText(chart.LastName));
-    out.push_back(',');
-    AppendText(out, FieldText(chart.FirstName));
-    out.push_back(',');
+    char line[kLineRoom];
+    LineWriter writer(line);
+    writer.PutText(FieldText(chart.LastName));
+    writer.Put(',');
+    writer.PutText(FieldText(chart.FirstName));
+    writer.Put(',');
     // A NUL gender would put a NUL byte into the text file; it means "not given", as "*" does.
     const char gender = chart.Gender != '\0' ? chart.Gender : '*';
-    AppendText(out, std::string_view(&gender, 1));
-    out.push_back(',');
+    writer.PutText(std::string_view(&gender, 1));
+    writer.Put(',');
 
     // Readers bound the year to four digits; a larger value set directly is held there too.
     const std::int32_t year = chart.Year == 0 ? 1 : std::clamp(chart.Year, kMinYear, kMaxYear);
-    AppendWithLeadingZero(out, year);
-    out.push_back('.');
-    AppendWithLeadingZero(out, chart.Month == 0 ? 1 : chart.Month);
-    out.push_back('.');
-    AppendInteger(out, chart.Day);
-    out.push_back(',');
-    out.push_back(chart.Gregorian ? 'g' : 'j');
-    out.push_back(',');
+    writer.PutWithLeadingZero(year);
+    writer.Put('.');
+    writer.PutWithLeadingZero(chart.Month == 0 ? 1 : chart.Month);
+    writer.Put('.');
+    writer.PutInteger(chart.Day);
+    writer.Put(',');
+    writer.Put(chart.Gregorian ? 'g' : 'j');
+    writer.Put(',');
 
-    AppendReal(out, chart.Time);
-    out.push_back(',');
-    AppendReal(out, chart.TimeZone);
-    out.push_back(',');
-    AppendInteger(out, chart.DaylightCode);
-    out.push_back(',');
-    AppendReal(out, chart.Latitude);
-    out.push_back(',');
-    AppendReal(out, chart.Longitude);
-    out.push_back(',');
-    AppendText(out, FieldText(chart.Place));
-    out.push_back(',');
-    AppendText(out, FieldText(chart.Country));
-    out.append("\r\n");
+    writer.PutReal(chart.Time);
+    writer.Put(',');
+    writer.PutReal(chart.TimeZone);
+    writer.Put(',');
+    writer.PutInteger(chart.DaylightCode);
+    writer.Put(',');
+    writer.PutReal(chart.Latitude);
+    writer.Put(',');
+    writer.PutReal(chart.Longitude);
+    writer.Put(',');
+    writer.PutText(FieldText(chart.Place));
+    writer.Put(',');
+    writer.PutText(FieldText(chart.Country));
+    writer.Put("\r\n");
+    out.append(line, static_cast<std::size_t>(writer.Position() - line));
 }
 
 }  // namespace
