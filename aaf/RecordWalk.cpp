@@ -25,7 +25,7 @@ constexpr std::size_t kBatchesAhead = 4;
 constexpr std::size_t kFormStretchText = 128 * 1024;
 constexpr std::size_t kFormedAhead = 3;
 // A walk that lets its text go does so in steps of this much.
-constexpr std::size_t kReleasedAtOnce = 8 << 20;
+constexpr std::size_t kReleasedAtOnce = 2 << 20;
 
 struct RecordBatch {
     std::array<AafRecord, kBatchRecords> Records;
