@@ -613,12 +613,12 @@ std::size_t AafDatabase::NextCursor(std::string_view text, std::size_t cursor, s
     return next == kNpos ? kNoCursor : next + kRecordMarker.size();
 }
 
-std::vector<AafDatabase::Stretch> AafDatabase::SplitIntoStretches(std::string_view text,
+std::vector<StretchStart> AafDatabase::SplitIntoStretches(std::string_view text,
                                                                   std::size_t first, bool gregorian,
                                                                   std::size_t stretchText) {
     // A record's cursor stands behind each "#A93:" of the text and nowhere else, so a stretch
     // may start at the first one found from any point.
-    std::vector<Stretch> stretches{{first, gregorian}};
+    std::vector<StretchStart> stretches{{first, gregorian}};
     AafRecord record;
     while (stretches.back().First < text.size() &&
            text.size() - stretches.back().First > stretchText) {

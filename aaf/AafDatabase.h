@@ -47,6 +47,13 @@ struct AafRecord : ChartRecord {
 // threads, so it reads and changes nothing but the record and `out`.
 using RecordForm = std::size_t (*)(AafRecord& record, char* out);
 
+// Where a stretch of a text starts, for walks that take a text in parts: a record's cursor, and
+// the calendar in force before that record (a record without a date keeps it).
+struct StretchStart {
+    std::size_t First = 0;
+    bool Gregorian = true;
+};
+
 // What a walk leaves of a database's text: all of it, or nothing. A run reads each file once,
 // so it lets the memory of what it has walked go as the walk goes on, where the output's
 // growing text can take it: the two texts then hardly ever need memory at the same time.
@@ -137,16 +144,10 @@ private:
     // The cursor of the record after the one at `cursor`, or kNoCursor. `bound` is what
     // ParseRecordAt gave for that cursor, or npos when it was not parsed.
     static std::size_t NextCursor(std::string_view text, std::size_t cursor, std::size_t bound);
-    // A part of the text that can be walked on its own: from its first cursor up to the next
-    // stretch's first.
-    struct Stretch {
-        std::size_t First = 0;
-        bool Gregorian = true;  // the calendar in force before its first record
-    };
     // Stretches of about `stretchText` bytes of text each, from `first` on, where the calendar
     // `gregorian` is in force. Each starts at a record, so that walking each one visits exactly
     // the records a walk of the whole text visits, in the same order and with the same fields.
-    static std::vector<Stretch> SplitIntoStretches(std::string_view text, std::size_t first,
+    static std::vector<StretchStart> SplitIntoStretches(std::string_view text, std::size_t first,
                                                    bool gregorian, std::size_t stretchText);
 
     TextBuffer Buffer;

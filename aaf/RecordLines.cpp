@@ -36,7 +36,7 @@ bool AafDatabase::SaveRecordLines(const std::string& path, LineFormatter appendL
     std::setvbuf(file, nullptr, _IONBF, 0);
 
     const std::string_view text = Buffer.View();
-    const std::vector<Stretch> stretches =
+    const std::vector<StretchStart> stretches =
         SplitIntoStretches(text, CursorOffset, Gregorian, kStretchText);
 
     // Forms a stretch's lines into `block`; `record` holds its last record afterwards.

@@ -268,29 +268,23 @@ private:
         Databases.OutputAaf.Notes[0] = '\0';  // QCK has no notes: no chart inherits another's
     }
 
-    // Every chart of the source from its current one into the output, counted.
-    bool MoveRecords(QckDatabase& source, const std::string& entry) {
-        return source.WalkRecords([&](const QckDatabase& record) {
-            CopyIntoOutput(record);
-            if (!AppendToOutput()) Note(ReportKind::LostChart, entry);
-            return CountStep();
-        });
-    }
-
-    // An AAF source's charts are written in the output's format as they are parsed, on two
+    // Every chart of the source is written in the output's format as it is parsed, on two
     // threads for a large file; only the appending and counting happen here, in order. The
     // source's text goes as it is walked. The output's record ends as the chart copied last
     // would leave it.
-    bool MoveRecords(AafDatabase& source, const std::string& entry) {
-        const RecordForm form =
-            CollectsIntoQck()
-                ? [](AafRecord& record, char* out) { return QckDatabase::FormatLine(record, out); }
-                : &AafDatabase::FormatRecordText;
+    template <typename Database>
+    bool MoveRecords(Database& source, const std::string& entry) {
+        const RecordForm form = CollectsIntoQck()
+                                    ? [](AafRecord& record, char* out) {
+                                          return QckDatabase::FormatLine(record, out);
+                                      }
+                                    : &AafDatabase::FormatRecordText;
         const bool walked = source.FormRecords(
             form,
             [&](std::string_view text) {
-                const bool appended = CollectsIntoQck() ? Databases.OutputQck.AppendFormatted(text)
-                                                        : Databases.OutputAaf.AppendFormatted(text);
+                const bool appended = CollectsIntoQck()
+                                          ? Databases.OutputQck.AppendFormatted(text)
+                                          : Databases.OutputAaf.AppendFormatted(text);
                 if (!appended) Note(ReportKind::LostChart, entry);
                 return CountStep();
             },

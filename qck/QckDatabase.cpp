@@ -1,6 +1,8 @@
 // QckDatabase: loading, walking, parsing, formatting, appending and saving QCK text.
 #include "qck/QckDatabase.h"
 
+#include "aaf/FormStretches.h"
+
 #include <cmath>
 #include <cstring>
 
@@ -250,18 +252,68 @@ bool QckDatabase::WalkRecords(const std::function<bool(const QckDatabase&)>& vis
     return VisitEachRecord(*this, visit);
 }
 
+bool QckDatabase::FormRecords(RecordForm form,
+                              const std::function<bool(std::string_view text)>& take,
+                              WalkedText walked) {
+    if (CursorOffset == kNoCursor) return true;
+    // However the walk ends, a text that was let go in part is let go whole.
+    struct ReleaseGuard {
+        QckDatabase& Database;
+        bool Releases;
+        ~ReleaseGuard() {
+            if (Releases) Database.Reset();
+        }
+    } release{*this, walked == WalkedText::Released};
+    const std::string_view text = Buffer.View();
+    const std::size_t length = text.size();
+    // A record starts behind every line end but the last byte's, so a stretch may start behind
+    // the first line end found from any point.
+    std::vector<StretchStart> stretches{{CursorOffset, true}};
+    while (stretches.back().First < length && length - stretches.back().First > kFormStretchText) {
+        const std::size_t lineEnd =
+            FindLineEnd(text.data(), stretches.back().First + kFormStretchText, length);
+        if (lineEnd + 1 >= length) break;
+        stretches.push_back({lineEnd + 1, true});
+    }
+    std::size_t released = 0;
+    TakenRecord last{CursorOffset, true};
+    const bool completed = FormStretches(
+        stretches,
+        [text, length](std::size_t cursor, AafRecord& record) {
+            const std::size_t lineEnd = ParseLineAt(text, cursor, record);
+            record.Notes[0] = '\0';  // QCK has no notes: no chart inherits another's
+            return lineEnd + 1 < length ? lineEnd + 1 : kNoCursor;
+        },
+        form, take,
+        [&](std::size_t passed) {
+            if (!release.Releases || passed - released < kReleasedAtOnce) return;
+            released = passed;
+            Buffer.Discard(0, released);
+        },
+        last);
+    // The database ends on the record taken last, as a plain walk leaves it.
+    CursorOffset = last.Cursor;
+    ParseRecord();
+    return completed;
+}
+
 void QckDatabase::ParseRecord() {
     if (CursorOffset == kNoCursor) return;
-    const std::size_t length = Buffer.Length();
-    const char* text = Buffer.Data();
-    const std::size_t start = CursorOffset < length ? CursorOffset : length;
-    std::size_t end = FindLineEnd(text, start, length);
-    if (end > start && text[end - 1] == '\r') --end;  // the CR of a CR LF ends the line too
-    const LineColumns line({text + start, end - start});
+    ParseLineAt(Buffer.View(), CursorOffset, *this);
+}
 
-    LeadValue = 0;
-    DaylightCode = 0;
-    Gender = 'M';
+std::size_t QckDatabase::ParseLineAt(std::string_view text, std::size_t cursor,
+                                     ChartRecord& record) {
+    const std::size_t length = text.size();
+    const std::size_t start = cursor < length ? cursor : length;
+    const std::size_t lineEnd = FindLineEnd(text.data(), start, length);
+    std::size_t end = lineEnd;
+    if (end > start && text[end - 1] == '\r') --end;  // the CR of a CR LF ends the line too
+    const LineColumns line({text.data() + start, end - start});
+
+    record.LeadValue = 0;
+    record.DaylightCode = 0;
+    record.Gender = 'M';
 
     // Name: trailing spaces of the column dropped (column 0 always stays); each comma starts
     // FirstName afresh, so it keeps the text after the last one.
@@ -269,8 +321,8 @@ void QckDatabase::ParseRecord() {
     while (nameEnd > kNameColumn && line.At(nameEnd) == ' ')
         --nameEnd;
     {
-        FieldFiller last(LastName, sizeof LastName);
-        FieldFiller first(FirstName, sizeof FirstName);
+        FieldFiller last(record.LastName, sizeof record.LastName);
+        FieldFiller first(record.FirstName, sizeof record.FirstName);
         FieldFiller* part = &last;
         for (std::size_t column = kNameColumn; column <= nameEnd; ++column) {
             const char c = line.At(column);
@@ -286,19 +338,19 @@ void QckDatabase::ParseRecord() {
     }
 
     // Month names are matched without regard to case: "Mar" and "mar" are March.
-    Month = 1;
+    record.Month = 1;
     const char month[kMonthWidth] = {UpperAscii(line.At(kMonthColumn)),
                                      UpperAscii(line.At(kMonthColumn + 1)),
                                      UpperAscii(line.At(kMonthColumn + 2))};
     for (std::int32_t m = 0; m < 12; ++m) {
         if (month[0] == MonthNames[m][0] && month[1] == MonthNames[m][1] &&
             month[2] == MonthNames[m][2]) {
-            Month = m + 1;
+            record.Month = m + 1;
             break;
         }
     }
 
-    Day = line.TwoDigits(kDayColumn);
+    record.Day = line.TwoDigits(kDayColumn);
 
     // Years are right-aligned by some programs, with the minus sign just before the digits
     // ("  -43"): a "-" anywhere in the year's columns makes it negative and counts as 0.
@@ -313,8 +365,8 @@ void QckDatabase::ParseRecord() {
         }
         year = year * 10 + digit;
     }
-    Year = Clamp(year * yearSign, kMinYear, kMaxYear);
-    Gregorian = Year > 1582;
+    record.Year = Clamp(year * yearSign, kMinYear, kMaxYear);
+    record.Gregorian = record.Year > 1582;
 
     // The 12-hour dial: other programs write noon and midnight as 12, this one as 00; both
     // read the same when 12 counts as 0 before "P" adds its 12 hours.
@@ -325,14 +377,14 @@ void QckDatabase::ParseRecord() {
         BoundAbove(line.TwoDigits(kTimeMinuteColumn), kSixtiethLimit, kSixtiethLimit);
     const std::int32_t seconds =
         BoundAbove(line.TwoDigits(kTimeSecondColumn), kSixtiethLimit, kSixtiethLimit);
-    Time = Sexagesimal(hour, minutes, seconds);
+    record.Time = Sexagesimal(hour, minutes, seconds);
 
     const double zoneSign = line.At(kZoneSignColumn) == '-' ? -1.0 : 1.0;
     const std::int32_t zoneHours =
         BoundAbove(line.TwoDigits(kZoneHourColumn), kZoneHourLimit, kZoneHourLimit);
     const std::int32_t zoneMinutes =
         BoundAbove(line.TwoDigits(kZoneMinuteColumn), kSixtiethLimit, kSixtiethLimit);
-    TimeZone = Sexagesimal(zoneHours, zoneMinutes, 0) * zoneSign;
+    record.TimeZone = Sexagesimal(zoneHours, zoneMinutes, 0) * zoneSign;
 
     const std::int32_t longitudeDegrees =
         BoundAbove(line.ThreeDigits(kLongitudeDegreeColumn), kLongitudeLimit, kLongitudeLimit - 1);
@@ -341,7 +393,8 @@ void QckDatabase::ParseRecord() {
         BoundAbove(line.TwoDigits(kLongitudeMinuteColumn), kSixtiethLimit, kSixtiethLimit);
     const std::int32_t longitudeSeconds =
         BoundAbove(line.TwoDigits(kLongitudeSecondColumn), kSixtiethLimit, kSixtiethLimit);
-    Longitude = Sexagesimal(longitudeDegrees, longitudeMinutes, longitudeSeconds) * longitudeSign;
+    record.Longitude =
+        Sexagesimal(longitudeDegrees, longitudeMinutes, longitudeSeconds) * longitudeSign;
 
     const std::int32_t latitudeDegrees =
         BoundAbove(line.TwoDigits(kLatitudeDegreeColumn), kLatitudeLimit, kLatitudeLimit - 1);
@@ -350,12 +403,12 @@ void QckDatabase::ParseRecord() {
         BoundAbove(line.TwoDigits(kLatitudeMinuteColumn), kSixtiethLimit, kSixtiethLimit);
     const std::int32_t latitudeSeconds =
         BoundAbove(line.TwoDigits(kLatitudeSecondColumn), kSixtiethLimit, kSixtiethLimit);
-    Latitude = Sexagesimal(latitudeDegrees, latitudeMinutes, latitudeSeconds) * latitudeSign;
+    record.Latitude = Sexagesimal(latitudeDegrees, latitudeMinutes, latitudeSeconds) * latitudeSign;
 
     // Place: up to the first control byte; each comma starts Country afresh. Only the part
     // written last loses its trailing spaces: they are the line's padding.
-    FieldFiller place(Place, sizeof Place);
-    FieldFiller country(Country, sizeof Country);
+    FieldFiller place(record.Place, sizeof record.Place);
+    FieldFiller country(record.Country, sizeof record.Country);
     FieldFiller* part = &place;
     for (char c : line.From(kPlaceColumn)) {
         if (static_cast<unsigned char>(c) < 32) break;
@@ -369,6 +422,7 @@ void QckDatabase::ParseRecord() {
     }
     part->TrimTrailingSpaces();
     part->Finish();
+    return lineEnd;
 }
 
 char* QckDatabase::FormatRecord(char* out) {

@@ -39,6 +39,10 @@ public:
     // Parses the records from the current one to the last and hands each to `visit`, in
     // order; stops when `visit` gives false, and then gives false.
     bool WalkRecords(const std::function<bool(const QckDatabase&)>& visit);
+    // As AafDatabase::FormRecords: each record, parsed into a chart with empty notes, written
+    // with `form` and handed to `take` in order; a large text on two threads.
+    bool FormRecords(RecordForm form, const std::function<bool(std::string_view text)>& take,
+                     WalkedText walked = WalkedText::Kept);
     // Writes the record as one 101-column line, CR LF and NUL into `out` (kQckFormatSize
     // bytes); null without a buffer.
     char* FormatRecord(char* out);
@@ -56,6 +60,10 @@ public:
     std::int32_t Capacity() const { return Buffer.Capacity(); }
 
 private:
+    // Parses the line at `cursor` of `text` into `record`, and gives where the line ends (its
+    // first byte of code 10 or less, or the text's end). Reads nothing but `text`.
+    static std::size_t ParseLineAt(std::string_view text, std::size_t cursor, ChartRecord& record);
+
     TextBuffer Buffer;
     std::size_t CursorOffset = kNoCursor;
     LoadFailure LoadError = LoadFailure::None;

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -248,6 +249,96 @@ TEST_F(QckRead, WalksLinesByTheirEnds) {
         Load(c.text);
         EXPECT_EQ(CountLines(), c.lines);
         EXPECT_FALSE(Db.NextRecord());
+    }
+}
+
+std::size_t FormQck(AafRecord& record, char* out) {
+    return QckDatabase::FormatLine(record, out);
+}
+
+// Large texts are parsed and written a stretch at a time on two threads; the texts must come
+// out as a plain walk writes them, wherever the stretches' edges fall among lines of every
+// length and ending.
+TEST_F(QckRead, FormRecordsGivesTheTextsOfAPlainWalkInOrder) {
+    const std::string anna(kAnna);
+    const std::string shapes[] = {
+        anna,
+        std::string(kBen),
+        anna.substr(0, kQckLineLength) + "\n",
+        anna.substr(0, 40) + "\r\n",                  // short
+        "\r\n",                                       // empty
+        anna.substr(0, 50) + "\t" + anna.substr(51),  // a control byte ends a line
+        anna.substr(0, kQckLineLength) + "\r",        // a CR alone ends none
+    };
+    const struct {
+        const char* Name;
+        RecordForm Form;
+    } forms[] = {{"aaf", &AafDatabase::FormatRecordText}, {"qck", &FormQck}};
+    for (const std::size_t size : {std::size_t{20000}, std::size_t{3'000'000}}) {
+        std::string text;
+        for (unsigned i = 0; text.size() < size; i = i * 7 + 3)
+            text += shapes[i % std::size(shapes)];
+        text += anna;
+        for (const auto& [name, form] : forms) {
+            Load(text);
+            std::vector<std::string> expected;
+            std::string lastParsed;
+            do {
+                Db.ParseRecord();
+                AafRecord record;
+                static_cast<ChartRecord&>(record) = Db;
+                char out[kFormedRecordSize];
+                expected.emplace_back(out, form(record, out));
+                QckDatabase copy;
+                static_cast<ChartRecord&>(copy) = Db;
+                char line[kQckFormatSize];
+                lastParsed = copy.FormatRecord(line);
+            } while (Db.NextRecord());
+            const std::size_t lastCursor = Db.Cursor();
+            ASSERT_GT(expected.size(), 10u);
+
+            for (const WalkedText walked : {WalkedText::Kept, WalkedText::Released}) {
+                SCOPED_TRACE(testing::Message()
+                             << name << " " << size << " " << (walked == WalkedText::Kept));
+                Load(text);
+                std::vector<std::string> taken;
+                EXPECT_TRUE(Db.FormRecords(
+                    form,
+                    [&](std::string_view formed) {
+                        taken.emplace_back(formed);
+                        return true;
+                    },
+                    walked));
+                ASSERT_EQ(taken.size(), expected.size());
+                for (std::size_t i = 0; i < expected.size(); ++i)
+                    ASSERT_EQ(taken[i], expected[i]) << "record " << i;
+                char line[kQckFormatSize];
+                EXPECT_EQ(std::string(Db.FormatRecord(line)), lastParsed);
+                if (walked == WalkedText::Kept) {
+                    EXPECT_EQ(Db.Cursor(), lastCursor);
+                    EXPECT_FALSE(Db.NextRecord());
+                } else {
+                    EXPECT_FALSE(Db.HasCurrentRecord());
+                    EXPECT_TRUE(Db.Text().empty());
+                }
+            }
+        }
+    }
+}
+
+TEST_F(QckRead, FormRecordsStopsWhereTakeSays) {
+    std::string text;
+    while (text.size() < 3'000'000)
+        text += std::string(kAnna) + std::string(kBen);
+    Load(text);
+    for (const std::size_t stop : {std::size_t{1}, std::size_t{2000}, std::size_t{20001}}) {
+        SCOPED_TRACE(stop);
+        Load(text);
+        std::size_t count = 0;
+        EXPECT_FALSE(Db.FormRecords(&FormQck, [&](std::string_view) { return ++count < stop; }));
+        EXPECT_EQ(count, stop);
+        EXPECT_EQ(Db.Cursor(), (stop - 1) * kAnna.size());
+        EXPECT_EQ(std::string(FieldText(Db.FirstName)), stop % 2 == 1 ? "Anna" : "Ben");
     }
 }
 
