@@ -1,6 +1,8 @@
-// Fuzzes the AAF reader: load, then walk every record, parse it and format it again.
+// Fuzzes the AAF reader: load, then walk every record, parse it and format it again; the run's
+// walk (FormRecords) must give the texts of the plain walk.
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "FuzzSupport.h"
 #include "aaf/AafDatabase.h"
@@ -24,5 +26,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     do {
         output.ParseRecord();
     } while (output.NextRecord());
+
+    std::string plain;
+    input.FirstRecord();
+    input.Gregorian = true;
+    walked = 0;
+    do {
+        input.ParseRecord();
+        tervalo::AafRecord chart = input;
+        plain.append(record, tervalo::AafDatabase::FormatRecordText(chart, record));
+    } while (input.NextRecord() && ++walked < 100000);
+    if (walked >= 100000) return 0;
+    std::string formed;
+    input.FirstRecord();
+    input.Gregorian = true;
+    input.FormRecords(&tervalo::AafDatabase::FormatRecordText, [&](std::string_view text) {
+        formed += text;
+        return true;
+    });
+    if (formed != plain) __builtin_trap();
     return 0;
 }

@@ -1,6 +1,8 @@
-// Fuzzes the QCK reader: load, then walk every line, parse it and format it again.
+// Fuzzes the QCK reader: load, then walk every line, parse it and format it again; the run's
+// walk (FormRecords) must give the texts of the plain walk.
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "FuzzSupport.h"
 #include "qck/QckDatabase.h"
@@ -19,5 +21,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         tervalo::CopyCommonFields(input, output);
         output.AppendRecord();
     } while (input.NextRecord() && ++walked < 100000);
+    if (walked >= 100000) return 0;
+
+    std::string plain;
+    if (!input.LoadFromFile(path)) __builtin_trap();
+    do {
+        input.ParseRecord();
+        tervalo::ChartRecord chart = input;
+        plain.append(line, tervalo::QckDatabase::FormatLine(chart, line));
+    } while (input.NextRecord());
+    std::string formed;
+    if (!input.LoadFromFile(path)) __builtin_trap();
+    input.FormRecords([](tervalo::AafRecord& chart,
+                         char* out) { return tervalo::QckDatabase::FormatLine(chart, out); },
+                      [&](std::string_view text) {
+                          formed += text;
+                          return true;
+                      });
+    if (formed != plain) __builtin_trap();
     return 0;
 }
