@@ -11,6 +11,7 @@
 
 #include "aaf/AafDatabase.h"
 #include "aaf/SlotRing.h"
+#include "aaf/TextBuffer.h"
 
 namespace tervalo {
 
@@ -21,6 +22,32 @@ constexpr std::size_t kFormStretchText = 128 * 1024;
 
 // A walk that lets its text go does so in steps of this much: each step is a system call.
 constexpr std::size_t kReleasedAtOnce = std::size_t{2} << 20;
+
+// What a walk that lets its text go does as it goes: the text behind both threads goes a large
+// page or so at a time, and however the walk ends, the database ends empty, as Reset leaves it.
+template <typename Database>
+class TextRelease {
+public:
+    TextRelease(Database& database, TextBuffer& buffer, WalkedText walked)
+        : Owner(database), Text(buffer), Releases(walked == WalkedText::Released) {}
+    TextRelease(const TextRelease&) = delete;
+    TextRelease& operator=(const TextRelease&) = delete;
+    ~TextRelease() {
+        if (Releases) Owner.Reset();
+    }
+    // Neither thread reads the text before `cursor` again.
+    void Passed(std::size_t cursor) {
+        if (!Releases || cursor - Released < kReleasedAtOnce) return;
+        Released = cursor;
+        Text.Discard(0, Released);
+    }
+
+private:
+    Database& Owner;
+    TextBuffer& Text;
+    const bool Releases;
+    std::size_t Released = 0;
+};
 
 // A record as a walk took it: where it stands, and the calendar in force before it.
 struct TakenRecord {

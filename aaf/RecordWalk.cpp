@@ -33,29 +33,15 @@ bool AafDatabase::FormRecords(RecordForm form,
                               const std::function<bool(std::string_view text)>& take,
                               WalkedText walked) {
     if (CursorOffset == kNoCursor) return true;
-    // However the walk ends, a text that was let go in part is let go whole.
-    struct ReleaseGuard {
-        AafDatabase& Database;
-        bool Releases;
-        ~ReleaseGuard() {
-            if (Releases) Database.Reset();
-        }
-    } release{*this, walked == WalkedText::Released};
+    TextRelease<AafDatabase> release(*this, Buffer, walked);
     const std::string_view text = Buffer.View();
-    std::size_t released = 0;
     TakenRecord last{CursorOffset, Gregorian};
     const bool completed = FormStretches(
         SplitIntoStretches(text, CursorOffset, Gregorian, kFormStretchText),
         [text](std::size_t cursor, AafRecord& record) {
             return NextCursor(text, cursor, ParseRecordAt(text, cursor, record));
         },
-        form, take,
-        [&](std::size_t passed) {
-            if (!release.Releases || passed - released < kReleasedAtOnce) return;
-            released = passed;
-            Buffer.Discard(0, released);
-        },
-        last);
+        form, take, [&release](std::size_t passed) { release.Passed(passed); }, last);
     // The database ends on the record taken last, parsed as a plain walk parses it.
     Gregorian = last.GregorianBefore;
     CursorOffset = last.Cursor;

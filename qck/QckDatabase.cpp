@@ -256,14 +256,7 @@ bool QckDatabase::FormRecords(RecordForm form,
                               const std::function<bool(std::string_view text)>& take,
                               WalkedText walked) {
     if (CursorOffset == kNoCursor) return true;
-    // However the walk ends, a text that was let go in part is let go whole.
-    struct ReleaseGuard {
-        QckDatabase& Database;
-        bool Releases;
-        ~ReleaseGuard() {
-            if (Releases) Database.Reset();
-        }
-    } release{*this, walked == WalkedText::Released};
+    TextRelease<QckDatabase> release(*this, Buffer, walked);
     const std::string_view text = Buffer.View();
     const std::size_t length = text.size();
     // A record starts behind every line end but the last byte's, so a stretch may start behind
@@ -275,7 +268,6 @@ bool QckDatabase::FormRecords(RecordForm form,
         if (lineEnd + 1 >= length) break;
         stretches.push_back({lineEnd + 1, true});
     }
-    std::size_t released = 0;
     TakenRecord last{CursorOffset, true};
     const bool completed = FormStretches(
         stretches,
@@ -284,13 +276,7 @@ bool QckDatabase::FormRecords(RecordForm form,
             record.Notes[0] = '\0';  // QCK has no notes: no chart inherits another's
             return lineEnd + 1 < length ? lineEnd + 1 : kNoCursor;
         },
-        form, take,
-        [&](std::size_t passed) {
-            if (!release.Releases || passed - released < kReleasedAtOnce) return;
-            released = passed;
-            Buffer.Discard(0, released);
-        },
-        last);
+        form, take, [&release](std::size_t passed) { release.Passed(passed); }, last);
     // The database ends on the record taken last, as a plain walk leaves it.
     CursorOffset = last.Cursor;
     ParseRecord();
