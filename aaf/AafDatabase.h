@@ -132,10 +132,9 @@ public:
                                                      31, 31, 30, 31, 30, 31};
 
 private:
-    // Writes one line per record, formed by appendLine, in large blocks; false when the file
+    // Writes one line per record, formed by formLine, in large blocks; false when the file
     // can't be created or a write falls short (what was written stays).
-    using LineFormatter = void (*)(const AafRecord& chart, std::string& out);
-    bool SaveRecordLines(const std::string& path, LineFormatter appendLine);
+    bool SaveRecordLines(const std::string& path, RecordForm formLine);
 
     // Parses the record at `cursor` of `text` into `record`, and gives where the next record's
     // bound ("#A93") stands, npos when none follows. Reads nothing but `text`, so that several
@@ -148,7 +147,7 @@ private:
     // `gregorian` is in force. Each starts at a record, so that walking each one visits exactly
     // the records a walk of the whole text visits, in the same order and with the same fields.
     static std::vector<StretchStart> SplitIntoStretches(std::string_view text, std::size_t first,
-                                                   bool gregorian, std::size_t stretchText);
+                                                        bool gregorian, std::size_t stretchText);
 
     TextBuffer Buffer;
     std::size_t CursorOffset = kNoCursor;

@@ -128,8 +128,10 @@ void LineWriter::PutText(std::string_view text) {
     Put('"');
 }
 
-void AppendCsvLine(const AafRecord& chart, std::string& out) {
-    char line[kLineRoom];
+static_assert(kLineRoom <= kFormedRecordSize);
+
+// The line, CR LF included, into `line` (kFormedRecordSize bytes); gives its length.
+std::size_t FormCsvLine(AafRecord& chart, char* line) {
     LineWriter writer(line);
     writer.PutText(FieldText(chart.LastName));
     writer.Put(',');
@@ -165,20 +167,20 @@ void AppendCsvLine(const AafRecord& chart, std::string& out) {
     writer.Put(',');
     writer.PutText(FieldText(chart.Country));
     writer.Put("\r\n");
-    out.append(line, static_cast<std::size_t>(writer.Position() - line));
+    return static_cast<std::size_t>(writer.Position() - line);
 }
 
 }  // namespace
 
 std::string* AafDatabase::FormatCsvLine(std::string* out) {
     if (out == nullptr) return nullptr;
-    out->clear();
-    AppendCsvLine(*this, *out);
+    char line[kFormedRecordSize];
+    out->assign(line, FormCsvLine(*this, line));
     return out;
 }
 
 bool AafDatabase::SaveCsvFile(const std::string& path) {
-    return SaveRecordLines(path, AppendCsvLine);
+    return SaveRecordLines(path, FormCsvLine);
 }
 
 }  // namespace tervalo

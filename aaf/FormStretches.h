@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <functional>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "aaf/AafDatabase.h"
@@ -76,14 +77,15 @@ struct FormedStretch {
 
 // Parses each stretch's records with `parse(cursor, record)`, which fills the record and gives
 // the next record's cursor (kNoCursor after the last), writes each with `form`, and hands the
-// texts to `take` in order; this thread forms every other stretch, a second thread the rest.
+// texts to `take` in order, one record at a time, or a stretch's texts at once to a `take` that
+// also accepts the stretch's last record; this thread forms every other stretch, a second thread
+// the rest.
 // After each stretch has been taken, `passed(next)` hears the first cursor of the next one:
 // neither thread reads the text before it again. Gives false when `take` stopped the walk;
 // `last` is then the record taken last either way.
-template <typename Parse, typename Passed>
+template <typename Parse, typename Take, typename Passed>
 bool FormStretches(const std::vector<StretchStart>& stretches, Parse parse, RecordForm form,
-                   const std::function<bool(std::string_view text)>& take, Passed passed,
-                   TakenRecord& last) {
+                   Take&& take, Passed passed, TakenRecord& last) {
     using form_stretches::FormedStretch;
     const std::size_t count = stretches.size();
     const auto formStretch = [&stretches, &parse, form](std::size_t index, AafRecord& record,
@@ -123,13 +125,21 @@ bool FormStretches(const std::vector<StretchStart>& stretches, Parse parse, Reco
         const bool helped = shared && index % 2 == 1;
         if (!helped) formStretch(index, ownRecord, own);
         const FormedStretch& stretch = helped ? formed.WaitToTake() : own;
-        std::size_t from = 0;
-        for (const form_stretches::FormedRecord& record : stretch.Records) {
-            last = record.Taken;
-            if (!take(std::string_view(stretch.Bytes.data() + from, record.End - from))) {
-                return false;
+        if constexpr (std::is_invocable_r_v<bool, Take&, std::string_view, const TakenRecord&>) {
+            // A taker that needs no record on its own gets the stretch's texts at once.
+            if (!stretch.Records.empty()) {
+                last = stretch.Records.back().Taken;
+                if (!take(std::string_view(stretch.Bytes.data(), stretch.Used), last)) return false;
             }
-            from = record.End;
+        } else {
+            std::size_t from = 0;
+            for (const form_stretches::FormedRecord& record : stretch.Records) {
+                last = record.Taken;
+                if (!take(std::string_view(stretch.Bytes.data() + from, record.End - from))) {
+                    return false;
+                }
+                from = record.End;
+            }
         }
         if (helped) formed.Take();
         if (index + 1 < count) passed(stretches[index + 1].First);
