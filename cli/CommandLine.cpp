@@ -6,7 +6,7 @@
 #include <string_view>
 #include <system_error>
 
-#include "aaf/Platform.h"
+#include "core/Platform.h"
 
 namespace tervalo {
 

@@ -5,13 +5,13 @@
 #include <string>
 #include <vector>
 
-#include "aaf/AafDatabase.h"
-#include "aaf/CountryCodeTable.h"
-#include "aaf/Platform.h"
-#include "app/ConversionRun.h"
-#include "app/FileList.h"
 #include "cli/CommandLine.h"
-#include "qck/QckDatabase.h"
+#include "core/Platform.h"
+#include "formats/AafDatabase.h"
+#include "formats/CountryCodeTable.h"
+#include "formats/QckDatabase.h"
+#include "run/ConversionRun.h"
+#include "run/FileList.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
 // Fuzzes the AAF reader: load, then walk every record, parse it and format it again; the run's
-// walk (FormRecords) must give the texts of the plain walk.
+// walk (ConvertRecords) must give the texts of the plain walk.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "FuzzSupport.h"
-#include "aaf/AafDatabase.h"
+#include "formats/AafDatabase.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static tervalo::AafDatabase input;
@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string formed;
     input.FirstRecord();
     input.Gregorian = true;
-    input.FormRecords(&tervalo::AafDatabase::FormatRecordText, [&](std::string_view text) {
+    input.ConvertRecords(&tervalo::AafDatabase::FormatRecordText, [&](std::string_view text) {
         formed += text;
         return true;
     });

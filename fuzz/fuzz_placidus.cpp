@@ -4,9 +4,9 @@
 #include <string>
 
 #include "FuzzSupport.h"
-#include "aaf/AafDatabase.h"
-#include "app/PlacidusChart.h"
-#include "qck/QckDatabase.h"
+#include "formats/AafDatabase.h"
+#include "formats/PlacidusReader.h"
+#include "formats/QckDatabase.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static tervalo::AafDatabase aaf;

@@ -1,11 +1,11 @@
 // Fuzzes the QCK reader: load, then walk every line, parse it and format it again; the run's
-// walk (FormRecords) must give the texts of the plain walk.
+// walk (ConvertRecords) must give the texts of the plain walk.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "FuzzSupport.h"
-#include "qck/QckDatabase.h"
+#include "formats/QckDatabase.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static tervalo::QckDatabase input;
@@ -32,12 +32,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } while (input.NextRecord());
     std::string formed;
     if (!input.LoadFromFile(path)) __builtin_trap();
-    input.FormRecords([](tervalo::AafRecord& chart,
-                         char* out) { return tervalo::QckDatabase::FormatLine(chart, out); },
-                      [&](std::string_view text) {
-                          formed += text;
-                          return true;
-                      });
+    input.ConvertRecords([](tervalo::AafRecord& chart,
+                            char* out) { return tervalo::QckDatabase::FormatLine(chart, out); },
+                         [&](std::string_view text) {
+                             formed += text;
+                             return true;
+                         });
     if (formed != plain) __builtin_trap();
     return 0;
 }

@@ -6,10 +6,10 @@
 #include <string>
 
 #include "FuzzSupport.h"
-#include "aaf/AafDatabase.h"
-#include "aaf/CountryCodeTable.h"
-#include "app/ConversionRun.h"
-#include "qck/QckDatabase.h"
+#include "formats/AafDatabase.h"
+#include "formats/CountryCodeTable.h"
+#include "formats/QckDatabase.h"
+#include "run/ConversionRun.h"
 
 namespace {
 

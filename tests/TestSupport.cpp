@@ -15,7 +15,7 @@
 #include <unistd.h>
 #endif
 
-#include "aaf/Platform.h"
+#include "core/Platform.h"
 
 namespace tervalo::test {
 

@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/ConversionRun.h"
+#include "run/ConversionRun.h"
 
 namespace tervalo::test {
 

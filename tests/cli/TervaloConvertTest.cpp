@@ -5,10 +5,10 @@
 #include <system_error>
 
 #include "TestSupport.h"
-#include "aaf/Platform.h"
-#include "aaf/Utf8Text.h"
-#include "app/FileList.h"
 #include "cli/CommandLine.h"
+#include "core/CodePage.h"
+#include "core/Platform.h"
+#include "run/FileList.h"
 
 namespace tervalo {
 namespace {

@@ -17,9 +17,9 @@
 #include <QTimer>
 
 #include "GuiSupport.h"
-#include "aaf/Platform.h"
-#include "app/Unit1.h"
-#include "app/Unit3.h"
+#include "core/Platform.h"
+#include "gui/Unit1.h"
+#include "gui/Unit3.h"
 
 namespace tervalo::test {
 

@@ -29,11 +29,11 @@
 
 #include "GuiSupport.h"
 #include "TestSupport.h"
-#include "aaf/Platform.h"
-#include "aaf/Utf8Text.h"
-#include "app/FileList.h"
-#include "app/Unit1.h"
-#include "app/Unit3.h"
+#include "core/CodePage.h"
+#include "core/Platform.h"
+#include "gui/Unit1.h"
+#include "gui/Unit3.h"
+#include "run/FileList.h"
 
 namespace tervalo::test {
 namespace {

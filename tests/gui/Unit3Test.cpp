@@ -7,7 +7,7 @@
 
 #include "GuiSupport.h"
 #include "TestSupport.h"
-#include "app/Unit3.h"
+#include "gui/Unit3.h"
 
 namespace tervalo::test {
 namespace {

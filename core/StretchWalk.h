@@ -1,0 +1,174 @@
+// The two-thread stretch walk: a database's text parsed and its records written in a target's
+// format on two threads, a stretch of the text at a time, with the texts taken in order on this
+// thread. The run's walk of every database kind, and of the CSV and NUM writers.
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <functional>
+#include <string_view>
+#include <type_traits>
+#include <vector>
+
+#include "core/ChartRecord.h"
+#include "core/SlotRing.h"
+#include "core/TextBuffer.h"
+
+namespace tervalo {
+
+// The cursor of a database that has no current record.
+constexpr std::size_t kNoCursor = static_cast<std::size_t>(-1);
+
+// Room a ChartTextWriter may fill for one chart: the longest AAF record, QCK line or CSV or NUM
+// line is shorter.
+constexpr std::size_t kChartTextSize = 6144;
+
+// Writes a chart as a target's text into `out` (kChartTextSize bytes) and gives its length.
+// It may change the record as writing does (a zero Day becomes 1), and runs on either of two
+// threads, so it reads and changes nothing but the record and `out`.
+using ChartTextWriter = std::size_t (*)(AafRecord& record, char* out);
+
+// Where a stretch of a text starts: a record's cursor, and the calendar in force before that
+// record (a record without a date keeps it).
+struct StretchStart {
+    std::size_t First = 0;
+    bool Gregorian = true;
+};
+
+// What a walk leaves of a database's text: all of it, or nothing. A run reads each file once,
+// so it lets the memory of what it has walked go as the walk goes on, where the output's
+// growing text can take it: the two texts then hardly ever need memory at the same time.
+enum class WalkedText { Kept, Released };
+
+// Stretches of about this much text are parsed and written at a time; a few of them stay small
+// enough to be read again from the cache, and the handing over happens a few hundred times for
+// a large file, not once per record.
+constexpr std::size_t kStretchText = 128 * 1024;
+
+// A walk that lets its text go does so in steps of this much: each step is a system call.
+constexpr std::size_t kReleasedAtOnce = std::size_t{2} << 20;
+
+// What a walk that lets its text go does as it goes: the text behind both threads goes a large
+// page or so at a time, and however the walk ends, the database ends empty, as Reset leaves it.
+template <typename Database>
+class TextRelease {
+public:
+    TextRelease(Database& database, TextBuffer& buffer, WalkedText walked)
+        : Owner(database), Text(buffer), Releases(walked == WalkedText::Released) {}
+    TextRelease(const TextRelease&) = delete;
+    TextRelease& operator=(const TextRelease&) = delete;
+    ~TextRelease() {
+        if (Releases) Owner.Reset();
+    }
+    // Neither thread reads the text before `cursor` again.
+    void Passed(std::size_t cursor) {
+        if (!Releases || cursor - Released < kReleasedAtOnce) return;
+        Released = cursor;
+        Text.Discard(0, Released);
+    }
+
+private:
+    Database& Owner;
+    TextBuffer& Text;
+    const bool Releases;
+    std::size_t Released = 0;
+};
+
+// A record as a walk took it: where it stands, and the calendar in force before it.
+struct TakenRecord {
+    std::size_t Cursor = 0;
+    bool GregorianBefore = true;
+};
+
+namespace stretch_walk {
+
+constexpr std::size_t kStretchesAhead = 3;
+
+// One record of a written stretch.
+struct WrittenRecord {
+    TakenRecord Taken;
+    std::size_t End = 0;  // of its text among the stretch's bytes
+};
+
+// The texts of a stretch's records, one behind the other.
+struct WrittenStretch {
+    std::vector<char> Bytes;
+    std::size_t Used = 0;
+    std::vector<WrittenRecord> Records;
+};
+
+}  // namespace stretch_walk
+
+// Parses each stretch's records with `parse(cursor, record)`, which fills the record and gives
+// the next record's cursor (kNoCursor after the last), writes each with `writeText`, and hands the
+// texts to `take` in order, one record at a time, or a stretch's texts at once to a `take` that
+// also accepts the stretch's last record; this thread forms every other stretch, a second thread
+// the rest.
+// After each stretch has been taken, `passed(next)` hears the first cursor of the next one:
+// neither thread reads the text before it again. Gives false when `take` stopped the walk;
+// `last` is then the record taken last either way.
+template <typename Parse, typename Take, typename Passed>
+bool ConvertStretches(const std::vector<StretchStart>& stretches, Parse parse,
+                      ChartTextWriter writeText, Take&& take, Passed passed, TakenRecord& last) {
+    using stretch_walk::WrittenStretch;
+    const std::size_t count = stretches.size();
+    const auto writeStretch = [&stretches, &parse, writeText](std::size_t index, AafRecord& record,
+                                                              WrittenStretch& stretch) {
+        const std::size_t end =
+            index + 1 < stretches.size() ? stretches[index + 1].First : kNoCursor;
+        stretch.Used = 0;
+        stretch.Records.clear();
+        record.Gregorian = stretches[index].Gregorian;
+        for (std::size_t cursor = stretches[index].First; cursor != kNoCursor && cursor < end;) {
+            if (stretch.Bytes.size() - stretch.Used < kChartTextSize) {
+                stretch.Bytes.resize(std::max(2 * stretch.Bytes.size(), kStretchText) +
+                                     kChartTextSize);
+            }
+            const TakenRecord taken{cursor, record.Gregorian};
+            cursor = parse(cursor, record);
+            stretch.Used += writeText(record, stretch.Bytes.data() + stretch.Used);
+            stretch.Records.push_back({taken, stretch.Used});
+        }
+    };
+
+    // The second thread forms every other stretch, from the second on.
+    SlotRing<WrittenStretch, stretch_walk::kStretchesAhead> written;
+    const bool shared = count > 1 && written.Start([&](auto& ring) {
+        AafRecord record;
+        for (std::size_t index = 1; index < count; index += 2) {
+            WrittenStretch* stretch = ring.WaitToFill();
+            if (stretch == nullptr) return;
+            writeStretch(index, record, *stretch);
+            ring.Fill();
+        }
+    });
+
+    WrittenStretch own;
+    AafRecord ownRecord;
+    for (std::size_t index = 0; index < count; ++index) {
+        const bool helped = shared && index % 2 == 1;
+        if (!helped) writeStretch(index, ownRecord, own);
+        const WrittenStretch& stretch = helped ? written.WaitToTake() : own;
+        if constexpr (std::is_invocable_r_v<bool, Take&, std::string_view, const TakenRecord&>) {
+            // A taker that needs no record on its own gets the stretch's texts at once.
+            if (!stretch.Records.empty()) {
+                last = stretch.Records.back().Taken;
+                if (!take(std::string_view(stretch.Bytes.data(), stretch.Used), last)) return false;
+            }
+        } else {
+            std::size_t from = 0;
+            for (const stretch_walk::WrittenRecord& record : stretch.Records) {
+                last = record.Taken;
+                if (!take(std::string_view(stretch.Bytes.data() + from, record.End - from))) {
+                    return false;
+                }
+                from = record.End;
+            }
+        }
+        if (helped) written.Take();
+        if (index + 1 < count) passed(stretches[index + 1].First);
+    }
+    return true;
+}
+
+}  // namespace tervalo
