@@ -20,6 +20,7 @@ struct ChartFileRead {
     std::uint32_t BrokenOffAt = 0;            // where the file breaks off; 0 when read to its end
     std::size_t Unconvertible = 0;            // characters Windows-1250 lacks, written as "?"
     bool LocalApparentTime = false;           // local apparent time read as local mean time
+    bool Stopped = false;                     // the visitor asked to stop before the end
 };
 
 // Receives each chart in file order; false stops the reading (the run was aborted). Notes are
