@@ -33,14 +33,6 @@ constexpr std::string_view kUnterminatedFill = ",,,,,,";
 // Numbers of many digits saturate here instead of overflowing.
 constexpr std::int64_t kNumberCeiling = std::numeric_limits<std::int32_t>::max();
 
-constexpr double kMinuteFactor = 1.0 / 60;
-constexpr double kSecondFactor = 1.0 / 3600;
-// Half a second of an hour or an arc second of a degree: written minutes and seconds are
-// rounded to the nearest second and then truncated.
-constexpr double kHalfSecond = 1.0 / 7200;
-// Doubles beyond this are outside every field's meaning; clamping keeps them convertible.
-constexpr double kLargestWritten = 1e9;
-
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
@@ -156,25 +148,13 @@ void StoreGivenNames(char (&field)[kTextFieldSize], std::string_view text) {
     field[length] = '\0';
 }
 
-std::int32_t AtMost(std::int32_t value, std::int32_t limit, std::int32_t replacement) {
-    return value > limit ? replacement : value;
-}
-
-// Sums in extended precision, with the double factors, so that values read back compare equal
-// to those that other AAF programs compute.
-double SumOfUnits(std::int32_t units, std::int32_t minutes, std::int32_t seconds) {
-    long double sum = static_cast<long double>(units);
-    sum += static_cast<long double>(minutes) * static_cast<long double>(kMinuteFactor);
-    sum += static_cast<long double>(seconds) * static_cast<long double>(kSecondFactor);
-    return static_cast<double>(sum);
-}
-
 // Reads minutes directly behind a letter, then seconds when the minutes end in other than a
 // comma.
 void ReadMinutesAndSeconds(Reader& reader, std::int32_t& minutes, std::int32_t& seconds) {
     const Number minuteNumber = reader.ReadNumber();
-    minutes = AtMost(minuteNumber.Value, 59, 59);
-    if (minuteNumber.Terminator != ',') seconds = AtMost(reader.ReadNumber().Value, 59, 59);
+    minutes = ReplaceAbove(minuteNumber.Value, kMaxSixtieths, kMaxSixtieths);
+    if (minuteNumber.Terminator != ',')
+        seconds = ReplaceAbove(reader.ReadNumber().Value, kMaxSixtieths, kMaxSixtieths);
 }
 
 // Latitude or longitude: degrees, the hemisphere letter, minutes, optional seconds.
@@ -195,7 +175,7 @@ double ReadAngle(Reader& reader, std::int32_t maxDegrees, char negativeLetter) {
     std::int32_t seconds = 0;
     if (letter != ',') ReadMinutesAndSeconds(reader, minutes, seconds);
     const double value =
-        SumOfUnits(AtMost(degrees.Value, maxDegrees, maxDegrees - 1), minutes, seconds);
+        SexagesimalSum(ReplaceAbove(degrees.Value, maxDegrees, maxDegrees - 1), minutes, seconds);
     const bool negative = letter == negativeLetter || letter == negativeLetter + ('a' - 'A');
     return negative ? -value : value;
 }
@@ -203,9 +183,6 @@ double ReadAngle(Reader& reader, std::int32_t maxDegrees, char negativeLetter) {
 bool IsZoneDirection(char c) {
     return c == 'e' || c == 'E' || c == 'w' || c == 'W';
 }
-
-// Zones reach 14 hours (Kiribati; New Zealand in summer is 13); larger ones are held at 14.
-constexpr std::int32_t kZoneHourLimit = 14;
 
 // Written zones carry an "h" before the direction letter; many files leave it out (0E44:0),
 // and then the hours end in the direction letter itself. Some programs write the minutes, and
@@ -227,11 +204,11 @@ double ReadTimeZone(Reader& reader) {
     char direction = '\0';
     if (hours.Terminator == ':') {
         const Number minuteNumber = reader.ReadNumber();
-        minutes = AtMost(minuteNumber.Value, 59, 59);
+        minutes = ReplaceAbove(minuteNumber.Value, kMaxSixtieths, kMaxSixtieths);
         direction = minuteNumber.Terminator;
         if (direction == ':') {
             const Number secondNumber = reader.ReadNumber();
-            seconds = AtMost(secondNumber.Value, 59, 59);
+            seconds = ReplaceAbove(secondNumber.Value, kMaxSixtieths, kMaxSixtieths);
             direction = secondNumber.Terminator;
         }
         // The field ends behind its letter.
@@ -241,7 +218,7 @@ double ReadTimeZone(Reader& reader) {
         if (direction != ',') ReadMinutesAndSeconds(reader, minutes, seconds);
     }
     const double value =
-        SumOfUnits(AtMost(hours.Value, kZoneHourLimit, kZoneHourLimit), minutes, seconds);
+        SexagesimalSum(ReplaceAbove(hours.Value, kMaxZoneHours, kMaxZoneHours), minutes, seconds);
     return direction == 'e' || direction == 'E' ? -value : value;
 }
 
@@ -292,35 +269,6 @@ double ConvertLeadValue(std::string_view text) {
         exponent != kNpos && exponent + 1 < number.size() && number[exponent + 1] == '-';
     const double magnitude = underflow ? 0.0 : HUGE_VAL;
     return negative ? -magnitude : magnitude;
-}
-
-// Record fields from other sources may lie far outside AAF's ranges, or be NaN.
-long double ClampForWriting(double value) {
-    if (std::isnan(value)) return 0.0L;
-    return std::clamp(static_cast<long double>(value), -static_cast<long double>(kLargestWritten),
-                      static_cast<long double>(kLargestWritten));
-}
-
-std::int64_t Truncate(long double value) {
-    return TruncateExtended(value);
-}
-
-// Whole units and minutes of a non-negative value, rounded to the half second; 60 minutes carry
-// into the units (12:60 becomes 13:00).
-struct UnitsAndMinutes {
-    std::int64_t Units;
-    std::int64_t Minutes;
-};
-
-UnitsAndMinutes SplitMinutes(long double magnitude) {
-    std::int64_t units = Truncate(magnitude);
-    std::int64_t minutes =
-        Truncate((magnitude - units + static_cast<long double>(kHalfSecond)) * 60);
-    if (minutes >= 60) {
-        ++units;
-        minutes = 0;
-    }
-    return {units, minutes};
 }
 
 // Writes into a caller's buffer of kFormatRecordSize bytes; never past its end.
@@ -383,31 +331,21 @@ private:
 };
 
 void PutAngle(RecordWriter& writer, double value, char positive, char negative) {
-    const long double clamped = ClampForWriting(value);
-    const UnitsAndMinutes split = SplitMinutes(std::fabs(clamped));
+    const long double clamped = BoundForWriting(value);
+    const RoundedUnits split = SplitRounded(std::fabs(clamped));
     writer.PutTwoDigits(split.Units);
     writer.Put(clamped >= 0 ? positive : negative);
     writer.PutTwoDigits(split.Minutes);
 }
 
 void PutTime(RecordWriter& writer, double time) {
-    const long double clamped = ClampForWriting(time);
-    std::int64_t hours = Truncate(clamped);
-    long double fraction = (clamped - hours + static_cast<long double>(kHalfSecond)) * 60;
-    std::int64_t minutes = Truncate(fraction);
-    fraction = (fraction - minutes) * 60;
-    std::int64_t seconds = Truncate(fraction);
-    if (minutes >= 60) {
-        ++hours;
-        minutes = 0;
-        seconds = 0;
-    }
-    writer.PutTwoDigits(hours);
+    const RoundedUnits split = SplitRounded(BoundForWriting(time));
+    writer.PutTwoDigits(split.Units);
     writer.Put(':');
-    writer.PutTwoDigits(minutes);
-    if (seconds != 0) {
+    writer.PutTwoDigits(split.Minutes);
+    if (split.Seconds != 0) {
         writer.Put(':');
-        writer.PutTwoDigits(seconds);
+        writer.PutTwoDigits(split.Seconds);
     }
 }
 
@@ -491,8 +429,8 @@ std::size_t FormatText(AafRecord& record, char* out) {
     PutAngle(writer, record.Longitude, 'E', 'W');
     writer.Put(',');
 
-    const long double zone = ClampForWriting(record.TimeZone);
-    const UnitsAndMinutes zoneSplit = SplitMinutes(std::fabs(zone));
+    const long double zone = BoundForWriting(record.TimeZone);
+    const RoundedUnits zoneSplit = SplitRounded(std::fabs(zone));
     writer.PutNumber(zoneSplit.Units);
     writer.Put('h');
     writer.Put(zone >= 0 ? 'w' : 'e');
@@ -704,13 +642,13 @@ std::size_t AafDatabase::ParseRecordAt(std::string_view text, std::size_t cursor
         } else if (hours.Terminator != ',') {
             line.SkipToDigit();
             const Number minuteNumber = line.ReadNumber();
-            minutes = AtMost(minuteNumber.Value, 59, 59);
+            minutes = ReplaceAbove(minuteNumber.Value, kMaxSixtieths, kMaxSixtieths);
             if (minuteNumber.Terminator != ',') {
                 line.SkipToDigit();
-                seconds = AtMost(line.ReadNumber().Value, 59, 59);
+                seconds = ReplaceAbove(line.ReadNumber().Value, kMaxSixtieths, kMaxSixtieths);
             }
         }
-        record.Time = SumOfUnits(AtMost(hours.Value, 24, 23), minutes, seconds);
+        record.Time = SexagesimalSum(ReplaceAbove(hours.Value, 24, 23), minutes, seconds);
     }
 
     StoreTextField(record.Place, line.TakeUntilComma());

@@ -16,11 +16,6 @@ namespace tervalo {
 
 namespace {
 
-// No field means anything beyond this; the bound keeps the seconds within 64 bits.
-constexpr double kLargestSplit = 1e9;
-// A value stored for a whole number of seconds may lie just below it in binary (10.1 hours for
-// 10:06); this much of a second lifts it back before truncating.
-constexpr double kSecondGuard = 1e-6;
 constexpr std::string_view kNamelessBase = "Nevtelen";
 constexpr char kSeparator = static_cast<char>(std::filesystem::path::preferred_separator);
 
@@ -88,18 +83,6 @@ private:
 };
 
 }  // namespace
-
-Sexagesimal SplitSexagesimal(double value) {
-    Sexagesimal split;
-    if (std::isnan(value)) return split;
-    split.Negative = value < 0;
-    const double magnitude = std::fmin(std::fabs(value), kLargestSplit);
-    const auto totalSeconds = static_cast<std::int64_t>(magnitude * 3600 + kSecondGuard);
-    split.Units = totalSeconds / 3600;
-    split.Minutes = totalSeconds / 60 % 60;
-    split.Seconds = totalSeconds % 60;
-    return split;
-}
 
 void AppendDecimal(std::string& out, std::int64_t value) {
     char digits[24];

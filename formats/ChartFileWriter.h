@@ -9,18 +9,6 @@
 
 namespace tervalo {
 
-// A value in decimal hours or degrees split into whole units, minutes and seconds of its
-// magnitude; the sign is kept apart.
-struct Sexagesimal {
-    std::int64_t Units = 0;
-    std::int64_t Minutes = 0;
-    std::int64_t Seconds = 0;
-    bool Negative = false;
-};
-
-// NaN counts as 0 and huge values are held at a bound, so the split never overflows.
-Sexagesimal SplitSexagesimal(double value);
-
 void AppendDecimal(std::string& out, std::int64_t value);
 
 // The base of a chart's file name: the folded name without leading and trailing spaces, or

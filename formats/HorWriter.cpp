@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "core/CodePage.h"
+#include "core/Sexagesimal.h"
 #include "formats/ChartFileWriter.h"
 
 namespace tervalo {
@@ -124,7 +125,7 @@ void AppendHorText(const AafDatabase& chart, std::string& out) {
     AppendInteger(out, chart.Day == 0 ? 1 : chart.Day);      // 7
 
     // 8 to 10: clock time; a negative time, which no reader gives, keeps its sign throughout.
-    const Sexagesimal time = SplitSexagesimal(chart.Time);
+    const TruncatedSplit time = SplitTruncated(chart.Time);
     const std::int64_t timeSign = time.Negative ? -1 : 1;
     AppendInteger(out, timeSign * time.Units);
     AppendInteger(out, timeSign * time.Minutes);
@@ -135,7 +136,7 @@ void AppendHorText(const AafDatabase& chart, std::string& out) {
     AppendInteger(out, chart.DaylightCode == -1 ? kLocalMeanTime : kZoneTime);
 
     // 13 to 15: the zone, east of Greenwich flagged (the record counts west positive).
-    const Sexagesimal zone = SplitSexagesimal(chart.TimeZone);
+    const TruncatedSplit zone = SplitTruncated(chart.TimeZone);
     AppendFlag(out, zone.Negative);
     AppendInteger(out, zone.Units);
     AppendInteger(out, zone.Minutes);
@@ -151,12 +152,12 @@ void AppendHorText(const AafDatabase& chart, std::string& out) {
     }
     out.append(kTextEnd);
 
-    const Sexagesimal longitude = SplitSexagesimal(chart.Longitude);
+    const TruncatedSplit longitude = SplitTruncated(chart.Longitude);
     AppendInteger(out, longitude.Units);    // 18
     AppendInteger(out, longitude.Minutes);  // 19
     AppendInteger(out, longitude.Seconds);  // 20
     AppendFlag(out, !longitude.Negative);   // 21: east
-    const Sexagesimal latitude = SplitSexagesimal(chart.Latitude);
+    const TruncatedSplit latitude = SplitTruncated(chart.Latitude);
     AppendInteger(out, latitude.Units);    // 22
     AppendInteger(out, latitude.Minutes);  // 23
     AppendInteger(out, latitude.Seconds);  // 24

@@ -10,6 +10,7 @@
 
 #include "core/ChartRecord.h"
 #include "core/Platform.h"
+#include "core/Sexagesimal.h"
 #include "formats/AafDatabase.h"
 #include "formats/QckDatabase.h"
 
@@ -57,9 +58,6 @@ constexpr unsigned kSecondsDivisor = 128;
 constexpr unsigned kAafSecondsThreshold = 40;
 constexpr unsigned kAafSecondsLift = 7;
 constexpr std::int32_t kLocalMeanTimeCode = -1;
-
-constexpr double kPerMinute = 1.0 / 60.0;
-constexpr double kPerSecond = 1.0 / 3600.0;
 
 using Header = std::array<unsigned char, kHeaderSize>;
 
@@ -138,24 +136,24 @@ void SplitPlace(std::string_view place, ChartRecord& record) {
     writer.End();
 }
 
-// Degrees and minutes; the factor is multiplied so that values match the other readers' bits.
-// A zero stays +0, so that no writer shows "-0".
-double Sexagesimal(unsigned whole, unsigned minutes, bool negative) {
-    const long double value =
-        static_cast<long double>(whole) + static_cast<long double>(minutes) * kPerMinute;
-    return static_cast<double>(negative && value != 0 ? -value : value);
+// Degrees and minutes, summed as every reader sums them. A zero stays +0, so that no writer
+// shows "-0".
+double SignedDegrees(unsigned char whole, unsigned char minutes, bool negative) {
+    const double value = SexagesimalSum(whole, minutes, 0);
+    return negative && value != 0 ? -value : value;
 }
 
 void DecodeHeader(const Header& header, SecondsRule rule, ChartRecord& record) {
     SplitName(HeaderText(header, kNameOffset, kNameEnd), record);
     SplitPlace(HeaderText(header, kPlaceOffset, kPlaceEnd), record);
 
-    record.Longitude = Sexagesimal(header[kLongitudeDegrees], header[kLongitudeMinutes],
-                                   header[kLongitudeWest] != 0);
-    record.Latitude = Sexagesimal(header[kLatitudeDegrees], header[kLatitudeMinutes],
-                                  header[kLatitudeSouth] != 0);
+    record.Longitude = SignedDegrees(header[kLongitudeDegrees], header[kLongitudeMinutes],
+                                     header[kLongitudeWest] != 0);
+    record.Latitude = SignedDegrees(header[kLatitudeDegrees], header[kLatitudeMinutes],
+                                    header[kLatitudeSouth] != 0);
     // The record counts zones positive west of Greenwich, so an east zone is negative.
-    record.TimeZone = Sexagesimal(header[kZoneHours], header[kZoneMinutes], header[kZoneWest] == 0);
+    record.TimeZone =
+        SignedDegrees(header[kZoneHours], header[kZoneMinutes], header[kZoneWest] == 0);
     const unsigned char timeMode = header[kTimeMode];
     if (timeMode == kUniversalTime) record.TimeZone = 0.0;
     record.DaylightCode = timeMode == kLocalMeanTime ? kLocalMeanTimeCode : 0;
@@ -173,10 +171,8 @@ void DecodeHeader(const Header& header, SecondsRule rule, ChartRecord& record) {
         seconds = code * code / kSecondsDivisor;
         if (rule == SecondsRule::Aaf && seconds > kAafSecondsThreshold) seconds += kAafSecondsLift;
     }
-    const long double time = static_cast<long double>(header[kHour]) +
-                             static_cast<long double>(header[kMinute]) * kPerMinute +
-                             static_cast<long double>(seconds) * kPerSecond;
-    record.Time = static_cast<double>(time);
+    record.Time =
+        SexagesimalSum(header[kHour], header[kMinute], static_cast<std::int32_t>(seconds));
 
     switch (header[kSex]) {
         case 0:

@@ -51,21 +51,13 @@ constexpr Separator kSeparators[] = {
 
 // The reader bounds whole units above their limit to one less than it.
 constexpr std::int32_t kHourLimit = 12;
-// Zones reach 14 hours (Kiribati; New Zealand in summer is 13); larger ones are held at 14.
-constexpr std::int32_t kZoneHourLimit = 14;
 constexpr std::int32_t kLongitudeLimit = 180;
 constexpr std::int32_t kLatitudeLimit = 90;
-constexpr std::int32_t kSixtiethLimit = 59;
 
 // The values a written column can hold.
 constexpr std::int32_t kTwoDigitMax = 99;
 constexpr std::int32_t kThreeDigitMax = 999;
 
-// Sexagesimal factors as double values; sums and splits run in long double, as the format's
-// reference behaviour does on x87.
-constexpr double kMinuteFactor = 1.0 / 60;
-constexpr double kSecondFactor = 1.0 / 3600;
-constexpr double kHalfSecond = 1.0 / 7200;
 constexpr double kZonePerDegree = 1.0 / 15;
 
 // Any byte of code 10 or less ends a line; CR belongs to the line. Compared unsigned, so the
@@ -111,54 +103,8 @@ char UpperAscii(char c) {
     return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
-std::int32_t BoundAbove(std::int32_t value, std::int32_t limit, std::int32_t replacement) {
-    return value > limit ? replacement : value;
-}
-
 std::int32_t Clamp(std::int32_t value, std::int32_t low, std::int32_t high) {
     return value < low ? low : (value > high ? high : value);
-}
-
-double Sexagesimal(std::int32_t whole, std::int32_t minutes, std::int32_t seconds) {
-    const long double sum = static_cast<long double>(whole) +
-                            static_cast<long double>(minutes) * kMinuteFactor +
-                            static_cast<long double>(seconds) * kSecondFactor;
-    return static_cast<double>(sum);
-}
-
-// Whole units and sixtieths of a non-negative value, rounded to the half second.
-struct Split {
-    std::int32_t Whole = 0;
-    std::int32_t Minutes = 0;
-    std::int32_t Seconds = 0;
-    bool Carried = false;  // the minutes reached 60 and went into the whole part
-};
-
-std::int32_t Truncate(long double value) {
-    return static_cast<std::int32_t>(TruncateExtended(value));
-}
-
-Split SplitSexagesimal(double value, std::int32_t maxWhole) {
-    const Split full{maxWhole, 59, 59, false};
-    if (!(value > 0)) return {};  // also NaN
-    if (value >= static_cast<double>(maxWhole) + 1) return full;
-    // The whole part is taken before the half second is added; the value is below
-    // maxWhole + 1 here, so the conversion is exact.
-    Split split;
-    split.Whole = static_cast<std::int32_t>(value);
-    const long double fraction = (static_cast<long double>(value) - split.Whole + kHalfSecond) * 60;
-    split.Minutes = Truncate(fraction);
-    split.Seconds = Truncate((fraction - split.Minutes) * 60);
-    // Within half a second of the next whole unit the minutes come out as 60; the reader takes
-    // no more than 59, so the unit carries.
-    if (split.Minutes >= 60) {
-        split.Minutes = 0;
-        split.Seconds = 0;
-        ++split.Whole;
-        split.Carried = true;
-        if (split.Whole > maxWhole) return full;
-    }
-    return split;
 }
 
 void PutTwoDigits(char* line, std::size_t column, std::int32_t value) {
@@ -356,40 +302,41 @@ std::size_t QckDatabase::ParseLineAt(std::string_view text, std::size_t cursor,
 
     // The 12-hour dial: other programs write noon and midnight as 12, this one as 00; both
     // read the same when 12 counts as 0 before "P" adds its 12 hours.
-    std::int32_t hour = BoundAbove(line.TwoDigits(kHourColumn), kHourLimit, kHourLimit - 1);
+    std::int32_t hour = ReplaceAbove(line.TwoDigits(kHourColumn), kHourLimit, kHourLimit - 1);
     if (hour == kHourLimit) hour = 0;
     if (line.At(kHalfDayColumn) == 'P') hour += 12;
     const std::int32_t minutes =
-        BoundAbove(line.TwoDigits(kTimeMinuteColumn), kSixtiethLimit, kSixtiethLimit);
+        ReplaceAbove(line.TwoDigits(kTimeMinuteColumn), kMaxSixtieths, kMaxSixtieths);
     const std::int32_t seconds =
-        BoundAbove(line.TwoDigits(kTimeSecondColumn), kSixtiethLimit, kSixtiethLimit);
-    record.Time = Sexagesimal(hour, minutes, seconds);
+        ReplaceAbove(line.TwoDigits(kTimeSecondColumn), kMaxSixtieths, kMaxSixtieths);
+    record.Time = SexagesimalSum(hour, minutes, seconds);
 
     const double zoneSign = line.At(kZoneSignColumn) == '-' ? -1.0 : 1.0;
     const std::int32_t zoneHours =
-        BoundAbove(line.TwoDigits(kZoneHourColumn), kZoneHourLimit, kZoneHourLimit);
+        ReplaceAbove(line.TwoDigits(kZoneHourColumn), kMaxZoneHours, kMaxZoneHours);
     const std::int32_t zoneMinutes =
-        BoundAbove(line.TwoDigits(kZoneMinuteColumn), kSixtiethLimit, kSixtiethLimit);
-    record.TimeZone = Sexagesimal(zoneHours, zoneMinutes, 0) * zoneSign;
+        ReplaceAbove(line.TwoDigits(kZoneMinuteColumn), kMaxSixtieths, kMaxSixtieths);
+    record.TimeZone = SexagesimalSum(zoneHours, zoneMinutes, 0) * zoneSign;
 
-    const std::int32_t longitudeDegrees =
-        BoundAbove(line.ThreeDigits(kLongitudeDegreeColumn), kLongitudeLimit, kLongitudeLimit - 1);
+    const std::int32_t longitudeDegrees = ReplaceAbove(line.ThreeDigits(kLongitudeDegreeColumn),
+                                                       kLongitudeLimit, kLongitudeLimit - 1);
     const double longitudeSign = line.At(kLongitudeSideColumn) == 'W' ? -1.0 : 1.0;
     const std::int32_t longitudeMinutes =
-        BoundAbove(line.TwoDigits(kLongitudeMinuteColumn), kSixtiethLimit, kSixtiethLimit);
+        ReplaceAbove(line.TwoDigits(kLongitudeMinuteColumn), kMaxSixtieths, kMaxSixtieths);
     const std::int32_t longitudeSeconds =
-        BoundAbove(line.TwoDigits(kLongitudeSecondColumn), kSixtiethLimit, kSixtiethLimit);
+        ReplaceAbove(line.TwoDigits(kLongitudeSecondColumn), kMaxSixtieths, kMaxSixtieths);
     record.Longitude =
-        Sexagesimal(longitudeDegrees, longitudeMinutes, longitudeSeconds) * longitudeSign;
+        SexagesimalSum(longitudeDegrees, longitudeMinutes, longitudeSeconds) * longitudeSign;
 
     const std::int32_t latitudeDegrees =
-        BoundAbove(line.TwoDigits(kLatitudeDegreeColumn), kLatitudeLimit, kLatitudeLimit - 1);
+        ReplaceAbove(line.TwoDigits(kLatitudeDegreeColumn), kLatitudeLimit, kLatitudeLimit - 1);
     const double latitudeSign = line.At(kLatitudeSideColumn) == 'S' ? -1.0 : 1.0;
     const std::int32_t latitudeMinutes =
-        BoundAbove(line.TwoDigits(kLatitudeMinuteColumn), kSixtiethLimit, kSixtiethLimit);
+        ReplaceAbove(line.TwoDigits(kLatitudeMinuteColumn), kMaxSixtieths, kMaxSixtieths);
     const std::int32_t latitudeSeconds =
-        BoundAbove(line.TwoDigits(kLatitudeSecondColumn), kSixtiethLimit, kSixtiethLimit);
-    record.Latitude = Sexagesimal(latitudeDegrees, latitudeMinutes, latitudeSeconds) * latitudeSign;
+        ReplaceAbove(line.TwoDigits(kLatitudeSecondColumn), kMaxSixtieths, kMaxSixtieths);
+    record.Latitude =
+        SexagesimalSum(latitudeDegrees, latitudeMinutes, latitudeSeconds) * latitudeSign;
 
     // Place: up to the first control byte; each comma starts Country afresh. Only the part
     // written last loses its trailing spaces: they are the line's padding.
@@ -441,7 +388,7 @@ std::size_t QckDatabase::FormatLine(ChartRecord& record, char* out) {
         daysLater = 1;
     }
     bool afternoon = time >= 12;
-    const Split clock = SplitSexagesimal(afternoon ? time - 12 : time, kTwoDigitMax);
+    const RoundedSplit clock = SplitRoundedWithin(afternoon ? time - 12 : time, kTwoDigitMax);
     std::int32_t hour = clock.Whole;
     if (clock.Carried && hour == 12) {
         hour = 0;
@@ -475,18 +422,18 @@ std::size_t QckDatabase::FormatLine(ChartRecord& record, char* out) {
     const double zoneInForce = record.DaylightCode > 0
                                    ? record.TimeZone - static_cast<double>(record.DaylightCode) / 60
                                    : record.TimeZone;
-    const Split zone = SplitSexagesimal(std::fabs(zoneInForce), kTwoDigitMax);
+    const RoundedSplit zone = SplitRoundedWithin(std::fabs(zoneInForce), kTwoDigitMax);
     out[kZoneSignColumn] = std::isnan(zoneInForce) || zoneInForce >= 0 ? '+' : '-';
     PutTwoDigits(out, kZoneHourColumn, zone.Whole);
     PutTwoDigits(out, kZoneMinuteColumn, zone.Minutes);
 
-    const Split longitude = SplitSexagesimal(std::fabs(record.Longitude), kThreeDigitMax);
+    const RoundedSplit longitude = SplitRoundedWithin(std::fabs(record.Longitude), kThreeDigitMax);
     PutThreeDigits(out, kLongitudeDegreeColumn, longitude.Whole);
     out[kLongitudeSideColumn] = record.Longitude < 0 ? 'W' : 'E';
     PutTwoDigits(out, kLongitudeMinuteColumn, longitude.Minutes);
     PutTwoDigits(out, kLongitudeSecondColumn, longitude.Seconds);
 
-    const Split latitude = SplitSexagesimal(std::fabs(record.Latitude), kTwoDigitMax);
+    const RoundedSplit latitude = SplitRoundedWithin(std::fabs(record.Latitude), kTwoDigitMax);
     PutTwoDigits(out, kLatitudeDegreeColumn, latitude.Whole);
     out[kLatitudeSideColumn] = record.Latitude < 0 ? 'S' : 'N';
     PutTwoDigits(out, kLatitudeMinuteColumn, latitude.Minutes);

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <string_view>
 
+#include "core/Sexagesimal.h"
 #include "core/TextScan.h"
 #include "formats/ChartFileWriter.h"
 
@@ -92,7 +93,7 @@ void AppendSzkText(const AafDatabase& chart, std::string& out) {
     // A negative time, which no reader gives, keeps its sign throughout. Hours from 24 up to 48
     // (AAF holds clock times up to 24:59:59) are the next day's early hours: the chart program
     // refuses an hour of 24. Larger ones, which only damaged inputs give, stand as they are.
-    Sexagesimal time = SplitSexagesimal(chart.Time);
+    TruncatedSplit time = SplitTruncated(chart.Time);
     if (!time.Negative && time.Units >= 24 && time.Units < 48) {
         time.Units -= 24;
         date = NextDay(date, chart.Gregorian);
@@ -107,7 +108,7 @@ void AppendSzkText(const AafDatabase& chart, std::string& out) {
     AppendKey(out, "Minute=", timeSign * time.Minutes);
     AppendKey(out, "Second=", timeSign * time.Seconds);
 
-    const Sexagesimal zone = SplitSexagesimal(chart.TimeZone);
+    const TruncatedSplit zone = SplitTruncated(chart.TimeZone);
     AppendKey(out, "TZoneWest=", !zone.Negative);
     AppendKey(out, "TZoneHour=", zone.Units);
     AppendKey(out, "TZoneMinute=", zone.Minutes);
@@ -121,11 +122,11 @@ void AppendSzkText(const AafDatabase& chart, std::string& out) {
         country.size() <= kLongestCountryCode ? country : chart.LookupCountryCode(country));
 
     // Only the whole degrees carry a sign, so between -1 and 0 the file holds none.
-    const Sexagesimal longitude = SplitSexagesimal(chart.Longitude);
+    const TruncatedSplit longitude = SplitTruncated(chart.Longitude);
     AppendKey(out, "LocLongDegree=", longitude.Negative ? -longitude.Units : longitude.Units);
     AppendKey(out, "LocLongMinute=", longitude.Minutes);
     AppendKey(out, "LocLongSecond=", longitude.Seconds);
-    const Sexagesimal latitude = SplitSexagesimal(chart.Latitude);
+    const TruncatedSplit latitude = SplitTruncated(chart.Latitude);
     AppendKey(out, "LocLatDegree=", latitude.Negative ? -latitude.Units : latitude.Units);
     AppendKey(out, "LocLatMinute=", latitude.Minutes);
     AppendKey(out, "LocLatSecond=", latitude.Seconds);
