@@ -91,10 +91,7 @@ std::string OutputPrefixOfFolder(const std::string& folder) {
     std::string prefix = folder;
     while (prefix.size() > 1 && IsPathSeparator(prefix.back()))
         prefix.pop_back();
-    if (prefix.empty() || !IsPathSeparator(prefix.back())) {
-        prefix += static_cast<char>(std::filesystem::path::preferred_separator);
-    }
-    return prefix;
+    return WithTrailingSeparator(prefix);
 }
 
 std::string PrepareOutputFolder(const std::string& folder) {

@@ -1,4 +1,4 @@
-// Copying the common chart fields between database objects.
+// The rules every writer shares, and copying the common chart fields between database objects.
 #include "core/ChartRecord.h"
 
 #include <algorithm>
@@ -16,6 +16,21 @@ void CopyText(const char (&from)[N], char (&to)[N]) {
 }
 
 }  // namespace
+
+ChartDate WrittenDate(const ChartRecord& chart, YearZero yearZero) {
+    ChartDate date;
+    date.Year = chart.Year == 0 && yearZero == YearZero::AsOne
+                    ? 1
+                    : std::clamp(chart.Year, kMinYear, kMaxYear);
+    date.Month = chart.Month == 0 ? 1 : chart.Month;
+    date.Day = chart.Day == 0 ? 1 : chart.Day;
+    return date;
+}
+
+std::string_view GivenNames(const ChartRecord& chart) {
+    const std::string_view firstName = FieldText(chart.FirstName);
+    return firstName.substr(std::min(firstName.find_first_not_of(" *"), firstName.size()));
+}
 
 bool IsLeapYear(std::int32_t year, bool gregorian) {
     // Year -1 is the year before 1; it behaves like a year 0 would.

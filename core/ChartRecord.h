@@ -86,6 +86,33 @@ bool IsLeapYear(std::int32_t year, bool gregorian);
 // 1. 31 December 9999 is the last day that four year digits hold: it is given back unchanged.
 ChartDate NextDay(ChartDate date, bool gregorian);
 
+// Whether a writer writes a year 0 as it stands (AAF and QCK, whose readers read it back) or
+// as year 1 (the formats that have no year 0).
+enum class YearZero { Kept, AsOne };
+
+// The date as the writers write it: the year held within four digits, a month or day of 0
+// as 1 (a record read from an incomplete line may hold them).
+ChartDate WrittenDate(const ChartRecord& chart, YearZero yearZero);
+
+// AAF keeps given names behind spaces and asterisks, which are not part of the name.
+std::string_view GivenNames(const ChartRecord& chart);
+
+// Hands each line of the notes to visit(line, broken) in order: a line ends at CR LF, a lone CR
+// or a lone LF, and `broken` says that such a break follows it. Notes come from files of every
+// line-end habit, and each writer has its own way of keeping the lines apart.
+template <typename Visit>
+void ForEachNotesLine(std::string_view notes, const Visit& visit) {
+    for (std::size_t from = 0; from < notes.size();) {
+        std::size_t lineEnd = from;
+        while (lineEnd < notes.size() && notes[lineEnd] != '\r' && notes[lineEnd] != '\n')
+            ++lineEnd;
+        const bool broken = lineEnd < notes.size();
+        visit(notes.substr(from, lineEnd - from), broken);
+        from = lineEnd + 1;
+        if (broken && notes[lineEnd] == '\r' && from < notes.size() && notes[from] == '\n') ++from;
+    }
+}
+
 // Copies the fifteen common fields, texts up to and including their NUL.
 void CopyCommonFields(const ChartRecord& from, ChartRecord& to);
 

@@ -421,6 +421,12 @@ void ReleaseInterrupt() {
 
 #endif
 
+std::string WithTrailingSeparator(std::string folder) {
+    if (folder.empty() || !IsPathSeparator(folder.back()))
+        folder.push_back(static_cast<char>(std::filesystem::path::preferred_separator));
+    return folder;
+}
+
 std::size_t LastPathSeparator(std::string_view path) {
     for (std::size_t i = path.size(); i-- > 0;) {
         if (IsPathSeparator(path[i])) return i;

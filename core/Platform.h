@@ -28,6 +28,10 @@ bool RemoveFile(const std::string& utf8Path);
 // Whether the character separates folders: "/" everywhere, and "\" on Windows as well. On
 // Linux a backslash is an ordinary letter of a name.
 bool IsPathSeparator(char c);
+// The folder followed by one separator: the system's own is added unless the folder already
+// ends in a separator, so that a file name can simply be appended.
+std::string WithTrailingSeparator(std::string folder);
+
 // The position of the last separator in the path, or npos.
 std::size_t LastPathSeparator(std::string_view path);
 

@@ -397,14 +397,15 @@ std::size_t FormatText(AafRecord& record, char* out) {
     writer.Put(gender != '\0' && gender != '\r' && gender != '\n' ? gender : '*');
     writer.Put(',');
 
-    if (record.Day == 0) record.Day = 1;
+    // Writing marks the record: a day or month of 0 becomes 1 in it too.
+    const ChartDate date = WrittenDate(record, YearZero::Kept);
+    record.Day = date.Day;
     writer.PutTwoDigits(record.Day);
     writer.Put('.');
-    if (record.Month == 0) record.Month = 1;
+    record.Month = date.Month;
     writer.PutTwoDigits(record.Month);
     writer.Put('.');
-    // The year has four digits in the file; years beyond them are held at the largest.
-    const std::int32_t year = std::clamp(record.Year, kMinYear, kMaxYear);
+    const std::int32_t year = date.Year;
     if (year < 0) writer.Put('-');
     const std::int32_t yearDigits = year < 0 ? -year : year;
     writer.Put(static_cast<char>('0' + yearDigits / 1000));

@@ -17,7 +17,6 @@ namespace tervalo {
 namespace {
 
 constexpr std::string_view kNamelessBase = "Nevtelen";
-constexpr char kSeparator = static_cast<char>(std::filesystem::path::preferred_separator);
 
 bool EnsureFolder(const std::string& folder) {
     std::error_code error;
@@ -49,9 +48,7 @@ bool WriteChartFile(const std::string& path, std::string_view text) {
 class ChartPaths {
 public:
     ChartPaths(const std::string& folder, std::string_view extension, ChartFileClaims* claims)
-        : Folder(folder), Extension(extension), Claims(claims) {
-        if (Folder.back() != kSeparator) Folder.push_back(kSeparator);
-    }
+        : Folder(WithTrailingSeparator(folder)), Extension(extension), Claims(claims) {}
 
     const std::string& Next(std::string_view lastName, std::string_view firstName) {
         const auto entry =

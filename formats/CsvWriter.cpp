@@ -142,12 +142,12 @@ std::size_t WriteCsvLine(AafRecord& chart, char* line) {
     writer.PutText(std::string_view(&gender, 1));
     writer.Put(',');
 
-    // Readers bound the year to four digits; a larger value set directly is held there too.
-    const std::int32_t year = chart.Year == 0 ? 1 : std::clamp(chart.Year, kMinYear, kMaxYear);
-    writer.PutWithLeadingZero(year);
+    const ChartDate date = WrittenDate(chart, YearZero::AsOne);
+    writer.PutWithLeadingZero(date.Year);
     writer.Put('.');
-    writer.PutWithLeadingZero(chart.Month == 0 ? 1 : chart.Month);
+    writer.PutWithLeadingZero(date.Month);
     writer.Put('.');
+    // The day goes out as the record holds it: CSV files from this program have always had it so.
     writer.PutInteger(chart.Day);
     writer.Put(',');
     writer.Put(chart.Gregorian ? 'g' : 'j');

@@ -100,12 +100,6 @@ void AppendEscaped(std::string& out, std::string_view text, bool isNotes = false
     }
 }
 
-// AAF keeps given names behind spaces and asterisks, which are not part of the name.
-std::string_view GivenNames(const AafDatabase& chart) {
-    const std::string_view firstName = FieldText(chart.FirstName);
-    return firstName.substr(std::min(firstName.find_first_not_of(" *"), firstName.size()));
-}
-
 void AppendHorText(const AafDatabase& chart, std::string& out) {
     out.push_back('V');  // 1: name
     AppendEscaped(out, FieldText(chart.LastName));
@@ -116,13 +110,13 @@ void AppendHorText(const AafDatabase& chart, std::string& out) {
     AppendFlag(out, gender == 'M');             // 2: male
     AppendInteger(out, gender == 'E' ? 4 : 0);  // 3: chart type, 4 for an event
 
-    const std::int32_t year = chart.Year == 0 ? 1 : std::clamp(chart.Year, kMinYear, kMaxYear);
-    AppendFlag(out, year < 0);  // 4: before the common era
+    const ChartDate date = WrittenDate(chart, YearZero::AsOne);
+    AppendFlag(out, date.Year < 0);  // 4: before the common era
     // 5: plain decimal. The chart program reads leading zeros as an octal number ("I0044" is
     // 36) or fails on them ("I0800").
-    AppendInteger(out, year < 0 ? -year : year);
-    AppendInteger(out, chart.Month == 0 ? 1 : chart.Month);  // 6
-    AppendInteger(out, chart.Day == 0 ? 1 : chart.Day);      // 7
+    AppendInteger(out, date.Year < 0 ? -date.Year : date.Year);
+    AppendInteger(out, date.Month);  // 6
+    AppendInteger(out, date.Day);    // 7
 
     // 8 to 10: clock time; a negative time, which no reader gives, keeps its sign throughout.
     const TruncatedSplit time = SplitTruncated(chart.Time);

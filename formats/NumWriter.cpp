@@ -50,41 +50,37 @@ void PutName(char*& at, std::string_view name) {
 // The notes are the last field: every line break, CR LF or a lone CR or LF, becomes one
 // vertical tab, and commas become semicolons so that the notes stay one field.
 void PutNotes(char*& at, std::string_view notes) {
-    for (std::size_t from = 0; from < notes.size();) {
-        const std::size_t special = FindFirstOf<'\r', '\n', ','>(notes, from);
-        Put(at, notes.substr(from, special - from));
-        if (special == notes.size()) break;
-        from = special + 1;
-        if (notes[special] == ',') {
+    ForEachNotesLine(notes, [&](std::string_view line, bool broken) {
+        for (std::size_t from = 0;;) {
+            const std::size_t comma = FindFirstOf<','>(line, from);
+            Put(at, line.substr(from, comma - from));
+            if (comma == line.size()) break;
             Put(at, ';');
-            continue;
+            from = comma + 1;
         }
-        Put(at, kNotesLineBreak);
-        if (notes[special] == '\r' && from < notes.size() && notes[from] == '\n') ++from;
-    }
+        if (broken) Put(at, kNotesLineBreak);
+    });
 }
 
 // The line, CR LF included, into `line` (kChartTextSize bytes); gives its length.
 std::size_t WriteNumLine(AafRecord& chart, char* line) {
     char* at = line;
-    // Readers bound the year to four digits; a larger value set directly is held there too.
-    const std::int32_t year = chart.Year == 0 ? 1 : std::clamp(chart.Year, kMinYear, kMaxYear);
+    const ChartDate date = WrittenDate(chart, YearZero::AsOne);
+    const std::int32_t year = date.Year;
     const std::int32_t yearDigits = year < 0 ? -year : year;
     Put(at, static_cast<char>('0' + yearDigits / 1000));
     Put(at, static_cast<char>('0' + yearDigits / 100 % 10));
     Put(at, static_cast<char>('0' + yearDigits / 10 % 10));
     Put(at, static_cast<char>('0' + yearDigits % 10));
     Put(at, '.');
-    PutTwoDigits(at, chart.Month == 0 ? 1 : chart.Month);
+    PutTwoDigits(at, date.Month);
     Put(at, '.');
-    PutTwoDigits(at, chart.Day == 0 ? 1 : chart.Day);
+    PutTwoDigits(at, date.Day);
     Put(at, ',');
 
-    // Given names first: AAF may keep them behind spaces and asterisks, which are not a name.
-    const std::string_view firstName = FieldText(chart.FirstName);
-    if (!firstName.empty()) {
-        const std::size_t nameStart = std::min(firstName.find_first_not_of(" *"), firstName.size());
-        PutName(at, firstName.substr(nameStart));
+    // Given names first, and their space even when only spaces and asterisks stood there.
+    if (!FieldText(chart.FirstName).empty()) {
+        PutName(at, GivenNames(chart));
         Put(at, ' ');
     }
     PutName(at, FieldText(chart.LastName));

@@ -396,9 +396,10 @@ std::size_t QckDatabase::FormatLine(ChartRecord& record, char* out) {
         if (!afternoon) ++daysLater;
     }
 
-    if (record.Month == 0) record.Month = 1;
-    if (record.Day == 0) record.Day = 1;
-    ChartDate date{Clamp(record.Year, kMinYear, kMaxYear), record.Month, record.Day};
+    // Writing marks the record: a day or month of 0 becomes 1 in it too.
+    ChartDate date = WrittenDate(record, YearZero::Kept);
+    record.Month = date.Month;
+    record.Day = date.Day;
     for (; daysLater > 0; --daysLater)
         date = NextDay(date, record.Gregorian);
 

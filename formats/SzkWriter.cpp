@@ -5,7 +5,6 @@
 #include <string_view>
 
 #include "core/Sexagesimal.h"
-#include "core/TextScan.h"
 #include "formats/ChartFileWriter.h"
 
 namespace tervalo {
@@ -59,19 +58,14 @@ void AppendTextKey(std::string& out, std::string_view key, std::string_view valu
 // starts the next. Commas become semicolons, as SZK files from this program have always had them.
 void AppendNotes(std::string& out, std::string_view notes) {
     std::int64_t number = 0;
-    for (std::size_t from = 0; from < notes.size();) {
-        const std::size_t lineEnd = FindFirstOf<'\r', '\n'>(notes, from);
+    ForEachNotesLine(notes, [&](std::string_view line, bool) {
         out.append("Note");
         AppendDecimal(out, ++number);
         out.push_back('=');
-        for (const char c : notes.substr(from, lineEnd - from))
+        for (const char c : line)
             out.push_back(c == ',' ? ';' : c);
         out.append(kLineEnd);
-        from = lineEnd + 1;
-        if (lineEnd < notes.size() && notes[lineEnd] == '\r' && from < notes.size() &&
-            notes[from] == '\n')
-            ++from;
-    }
+    });
 }
 
 void AppendSzkText(const AafDatabase& chart, std::string& out) {
@@ -81,15 +75,11 @@ void AppendSzkText(const AafDatabase& chart, std::string& out) {
     out.append("Name=");
     AppendLineText(out, FieldText(chart.LastName));
     out.push_back(' ');
-    // AAF keeps given names behind spaces and asterisks, which are not part of the name.
-    const std::string_view firstName = FieldText(chart.FirstName);
-    AppendLineText(out,
-                   firstName.substr(std::min(firstName.find_first_not_of(" *"), firstName.size())));
+    AppendLineText(out, GivenNames(chart));
     out.append(kLineEnd);
     AppendKey(out, "Gender=", SzkGender(chart.Gender));
 
-    ChartDate date{chart.Year == 0 ? 1 : std::clamp(chart.Year, kMinYear, kMaxYear),
-                   chart.Month == 0 ? 1 : chart.Month, chart.Day == 0 ? 1 : chart.Day};
+    ChartDate date = WrittenDate(chart, YearZero::AsOne);
     // A negative time, which no reader gives, keeps its sign throughout. Hours from 24 up to 48
     // (AAF holds clock times up to 24:59:59) are the next day's early hours: the chart program
     // refuses an hour of 24. Larger ones, which only damaged inputs give, stand as they are.

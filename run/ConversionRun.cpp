@@ -89,7 +89,7 @@ std::string FileNameStem(const std::string& path) {
 class ChartFolderClaims final : public ChartFileClaims {
 public:
     ChartFolderClaims(TakenPaths& taken, const std::string& folder, std::size_t chartCount)
-        : Taken(taken), Folder(WithSeparator(folder)), ChartCount(chartCount) {}
+        : Taken(taken), Folder(WithTrailingSeparator(folder)), ChartCount(chartCount) {}
 
     bool IsTaken(std::string_view fileName) override {
         return Taken.Contains(Folder, NormalFolder(), fileName);
@@ -105,7 +105,7 @@ private:
     // Only outputs of a folder target ask, so the folder is normalised on first use.
     const std::string& NormalFolder() {
         if (Normal.empty()) {
-            Normal = WithSeparator(NormalPath(Folder));
+            Normal = WithTrailingSeparator(NormalPath(Folder));
             Taken.Reserve(ChartCount);
         }
         return Normal;

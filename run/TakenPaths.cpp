@@ -56,12 +56,6 @@ std::string NormalPath(const std::string& path) {
     return Utf8FromPath(absolute.lexically_normal());
 }
 
-std::string WithSeparator(std::string folder) {
-    if (folder.empty() || !IsPathSeparator(folder.back()))
-        folder.push_back(static_cast<char>(fs::path::preferred_separator));
-    return folder;
-}
-
 bool PathExists(const std::string& path) {
     std::error_code error;
     return fs::exists(fs::symlink_status(PathFromUtf8(path), error));

@@ -11,8 +11,6 @@ namespace tervalo {
 
 // The absolute, lexically normal form of a UTF-8 path.
 std::string NormalPath(const std::string& path);
-// The folder with a separator at its end.
-std::string WithSeparator(std::string folder);
 // Whether anything has this name, a link to nowhere included.
 bool PathExists(const std::string& path);
 
