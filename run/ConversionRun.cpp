@@ -3,12 +3,15 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <ctime>
 #include <limits>
+#include <type_traits>
 
 #include "core/CodePage.h"
 #include "core/Platform.h"
 #include "formats/AafDatabase.h"
+#include "formats/ChartSource.h"
 #include "formats/PlacidusReader.h"
 #include "formats/QckDatabase.h"
 #include "run/FileList.h"
@@ -64,6 +67,109 @@ constexpr OutputRow kOutputTable[kTargetCount] = {
      "", OutputShape::Folder},
 };
 
+// The output database that collects a run's charts, whichever kind it is: AAF for every target
+// but QCK. The run takes it once from the output table.
+class ChartReceiver {
+public:
+    virtual ~ChartReceiver() = default;
+    virtual void Reset() = 0;
+    virtual bool HasCurrentRecord() const = 0;
+    virtual ChartTextWriter TextWriter() const = 0;
+    virtual bool AppendFormatted(std::string_view text) = 0;
+    // A Placidus file read straight into the record: the two kinds read its seconds differently.
+    virtual bool ReadPlacidus(const std::string& path) = 0;
+    virtual void Take(const AafRecord& chart) = 0;
+    virtual void Take(const QckDatabase& chart) = 0;
+    virtual bool AppendRecord() = 0;
+    // After a walk the record holds the chart taken last as appending it left it: writing marks
+    // the record (a day or month of 0 becomes 1, and QCK works out a local-mean-time zone from
+    // the longitude). Callers that look at the record after a run see what they always saw.
+    virtual void LeaveRecordAsAppended() = 0;
+};
+
+template <class Database>
+class DatabaseReceiver final : public ChartReceiver {
+public:
+    explicit DatabaseReceiver(Database& database) : Output(database) {}
+
+    void Reset() override { Output.Reset(); }
+    bool HasCurrentRecord() const override { return Output.HasCurrentRecord(); }
+    ChartTextWriter TextWriter() const override {
+        if constexpr (std::is_same_v<Database, QckDatabase>) {
+            return
+                [](AafRecord& record, char* out) { return QckDatabase::FormatLine(record, out); };
+        } else {
+            return &AafDatabase::FormatRecordText;
+        }
+    }
+    bool AppendFormatted(std::string_view text) override { return Output.AppendFormatted(text); }
+    bool ReadPlacidus(const std::string& path) override { return ReadPlacidusChart(path, Output); }
+    void Take(const AafRecord& chart) override {
+        CopyCommonFields(chart, Output);
+        if constexpr (std::is_same_v<Database, AafDatabase>) {
+            SetFieldText(Output.Notes, FieldText(chart.Notes));
+        }
+    }
+    void Take(const QckDatabase& chart) override {
+        CopyCommonFields(chart, Output);
+        if constexpr (std::is_same_v<Database, AafDatabase>) {
+            Output.Notes[0] = '\0';  // QCK has no notes: no chart inherits another's
+        }
+    }
+    bool AppendRecord() override { return Output.AppendRecord(); }
+    void LeaveRecordAsAppended() override {
+        char scratch[kChartTextSize];
+        Output.FormatRecord(scratch);
+    }
+
+private:
+    Database& Output;
+};
+
+// How an input is read: a file of one chart (first pass, gathered by kind) or a database of
+// many (second pass, one output each).
+enum class InputPass { ChartFiles, Databases };
+enum class DatabaseWalk { None, Aaf, Qck };
+
+// Reads one chart file into the receiver's record; false when the file is not of the kind.
+using ChartFileReader = bool (*)(const std::string& path, ChartReceiver& receiver,
+                                 ChartFileRead& read);
+// Reads a database of another program chart by chart.
+using ChartListReader = ChartFileRead (*)(const std::string& path, const ChartVisitor& visit);
+// Whether the start of a file is of this kind; for rows that share an extension with another.
+using ContentTest = bool (*)(std::string_view start);
+
+// One row per input kind. Rows sharing an extension are told apart by their content tests in
+// table order; the last of them takes what the others did not.
+struct InputRow {
+    const char* Extension;
+    InputPass Pass;
+    ContentTest Recognises;         // null: the extension decides
+    ChartFileReader ReadChartFile;  // first pass
+    const char* GatheredName;       // first pass, per file: the output the kind gathers into
+    DatabaseWalk Walk;              // second pass: AAF and QCK databases are walked in place
+    ChartListReader ReadCharts;     // second pass: other programs' databases
+};
+
+constexpr std::size_t kPlacidusMagicSize = 28;
+bool StartsAsPlacidus(std::string_view start) {
+    return start.substr(0, kPlacidusMagicSize) == "PLACIDUS v4.0 Horoscope File";
+}
+
+const InputRow kInputTable[] = {
+    {".hor", InputPass::ChartFiles, StartsAsPlacidus,
+     [](const std::string& path, ChartReceiver& receiver, ChartFileRead& read) {
+         read.Recognised = receiver.ReadPlacidus(path);
+         return read.Recognised;
+     },
+     "placidus", DatabaseWalk::None, nullptr},
+    {".aaf", InputPass::Databases, nullptr, nullptr, nullptr, DatabaseWalk::Aaf, nullptr},
+    {".qck", InputPass::Databases, nullptr, nullptr, nullptr, DatabaseWalk::Qck, nullptr},
+};
+constexpr std::size_t kNoInput = static_cast<std::size_t>(-1);
+// Enough of a file's start for every content test.
+constexpr std::size_t kContentTestBytes = 64;
+
 bool SameExtension(const std::string& extension, std::string_view wanted) {
     if (extension.size() != wanted.size()) return false;
     for (std::size_t i = 0; i < wanted.size(); ++i) {
@@ -74,6 +180,35 @@ bool SameExtension(const std::string& extension, std::string_view wanted) {
     return true;
 }
 
+std::string FileStart(const std::string& path) {
+    std::string start(kContentTestBytes, '\0');
+    std::FILE* file = OpenFile(path, "rb");
+    if (file == nullptr) return {};
+    start.resize(std::fread(start.data(), 1, start.size(), file));
+    std::fclose(file);
+    return start;
+}
+
+// The row of the input table that reads the entry, or kNoInput.
+std::size_t InputKindOf(const std::string& entry) {
+    const std::string extension = PathExtension(entry);
+    std::string start;
+    bool startRead = false;
+    std::size_t found = kNoInput;
+    for (std::size_t row = 0; row < std::size(kInputTable); ++row) {
+        if (!SameExtension(extension, kInputTable[row].Extension)) continue;
+        found = row;  // the last row of the extension takes what the earlier ones leave
+        const ContentTest test = kInputTable[row].Recognises;
+        if (test == nullptr) break;
+        if (!startRead) {
+            start = FileStart(entry);
+            startRead = true;
+        }
+        if (test(start)) break;
+    }
+    return found;
+}
+
 // The entry's file name without its extension.
 std::string FileNameStem(const std::string& path) {
     const std::size_t nameStart = LastPathSeparator(path);
@@ -81,6 +216,20 @@ std::string FileNameStem(const std::string& path) {
     const std::size_t dot = name.rfind('.');
     if (dot != std::string::npos) name.erase(dot);
     return name;
+}
+
+// "2., 17. sor": the first ten places of a list and how many more.
+std::string LineList(const std::vector<std::uint32_t>& lines) {
+    constexpr std::size_t kShown = 10;
+    std::string text;
+    for (std::size_t i = 0; i < lines.size() && i < kShown; ++i) {
+        if (i > 0) text += ", ";
+        text += std::to_string(lines[i]);
+        text += '.';
+    }
+    text += " sor";
+    if (lines.size() > kShown) text += " és még " + std::to_string(lines.size() - kShown);
+    return text;
 }
 
 // The run's claims on the names of one chart folder. The folder is normalised once: a chart's
@@ -153,9 +302,15 @@ public:
           Clock(clock),
           Output(kOutputTable[request.TargetIndex]),
           Combined(request.ModeIndex != 0),
-          OutputPrefix(OutputPrefixOf(request.ExecutablePath)) {
-        for (const std::string& entry : Request.Entries)
+          OutputPrefix(OutputPrefixOf(request.ExecutablePath)),
+          AafReceiver(databases.OutputAaf),
+          QckReceiver(databases.OutputQck),
+          Receiving(Output.Collector == Receiver::Qck ? static_cast<ChartReceiver&>(QckReceiver)
+                                                      : static_cast<ChartReceiver&>(AafReceiver)) {
+        for (const std::string& entry : Request.Entries) {
             Taken.Add(NormalPath(entry));
+            InputKinds.push_back(InputKindOf(entry));
+        }
     }
 
     RunReport Execute() {
@@ -166,7 +321,7 @@ public:
         Sink.ShowCount(0);
         ChartCount = 0;
 
-        if (!ReadPlacidusCharts() || !ReadDatabases()) {
+        if (!ReadChartFiles() || !ReadDatabases()) {
             Report.Ending = RunEnding::Aborted;
             Effects.ShowMessage(MessageKind::Warning, std::string(kAbortMessage));
             return std::move(Report);
@@ -179,8 +334,6 @@ public:
     }
 
 private:
-    bool CollectsIntoQck() const { return Output.Collector == Receiver::Qck; }
-
     // After every chart: show every tenth count and let the front breathe; false to abort.
     bool CountStep() {
         if (ChartCount % 10 == 0) {
@@ -196,105 +349,100 @@ private:
         Sink.ProcessEvents();
     }
 
-    void Note(ReportKind kind, const std::string& path) {
+    void Note(ReportKind kind, const std::string& path, std::string detail = {}) {
         if (!Report.Items.empty() && Report.Items.back().Kind == kind &&
             Report.Items.back().Path == path) {
             return;  // one line per file, however many of its charts were lost
         }
-        Report.Items.push_back({kind, path});
+        Report.Items.push_back({kind, path, std::move(detail)});
     }
 
-    bool AppendToOutput() {
-        return CollectsIntoQck() ? Databases.OutputQck.AppendRecord()
-                                 : Databases.OutputAaf.AppendRecord();
+    const InputRow* KindOf(std::size_t index) const {
+        const std::size_t row = InputKinds[index];
+        return row == kNoInput ? nullptr : &kInputTable[row];
     }
 
-    // Pass 1: Placidus chart files, read straight into the collecting record.
-    bool ReadPlacidusCharts() {
-        for (std::size_t i = 0; i < Request.Entries.size(); ++i) {
-            const std::string& entry = Request.Entries[i];
-            if (!SameExtension(PathExtension(entry), ".hor")) continue;
-            const bool read = CollectsIntoQck() ? ReadPlacidusChart(entry, Databases.OutputQck)
-                                                : ReadPlacidusChart(entry, Databases.OutputAaf);
-            if (!read) {
-                Note(ReportKind::SkippedFile, entry);
-                continue;
+    // Pass 1: files of one chart each, read straight into the collecting record. Per file, each
+    // kind gathers into an output of its own, in the table's order; combined, they come in the
+    // list's order.
+    bool ReadChartFiles() {
+        if (Combined) {
+            for (std::size_t i = 0; i < Request.Entries.size(); ++i) {
+                const InputRow* kind = KindOf(i);
+                if (kind != nullptr && kind->Pass == InputPass::ChartFiles && !ReadChartFile(i))
+                    return false;
             }
-            if (!AppendToOutput()) Note(ReportKind::LostChart, entry);
-            if (!CountStep()) return false;
+            ShowCountNow();
+            return true;
         }
-        ShowCountNow();
-        if (!Combined && ChartCount > 0) {
-            WriteOutput(StampedBase("placidus"));
-            ChartCount = 0;
+        for (const InputRow& gathering : kInputTable) {
+            if (gathering.Pass != InputPass::ChartFiles) continue;
+            for (std::size_t i = 0; i < Request.Entries.size(); ++i) {
+                if (KindOf(i) == &gathering && !ReadChartFile(i)) return false;
+            }
+            ShowCountNow();
+            if (ChartCount > 0) {
+                WriteOutput(StampedBase(gathering.GatheredName));
+                ChartCount = 0;
+            }
         }
         return true;
     }
 
-    // Pass 2: AAF and QCK databases, walked record by record.
+    bool ReadChartFile(std::size_t index) {
+        const std::string& entry = Request.Entries[index];
+        ChartFileRead read;
+        if (!KindOf(index)->ReadChartFile(entry, Receiving, read)) {
+            Note(ReportKind::SkippedFile, entry);
+            return true;
+        }
+        if (read.Unconvertible > 0) Note(ReportKind::UnconvertibleCharacter, entry);
+        if (!Receiving.AppendRecord()) Note(ReportKind::LostChart, entry);
+        return CountStep();
+    }
+
+    // Pass 2: databases, walked chart by chart, in the list's order; entries of no known kind
+    // are named here.
     bool ReadDatabases() {
         for (std::size_t i = 0; i < Request.Entries.size(); ++i) {
-            const std::string& entry = Request.Entries[i];
-            const std::string extension = PathExtension(entry);
+            const InputRow* kind = KindOf(i);
+            if (kind == nullptr) {
+                Note(ReportKind::SkippedFile, Request.Entries[i]);
+                continue;
+            }
+            if (kind->Pass != InputPass::Databases) continue;
             bool walked = true;
-            if (SameExtension(extension, ".aaf")) {
-                walked = WalkDatabase(Databases.InputAaf, i);
-            } else if (SameExtension(extension, ".qck")) {
-                walked = WalkDatabase(Databases.InputQck, i);
-            } else if (!SameExtension(extension, ".hor")) {
-                Note(ReportKind::SkippedFile, entry);  // .hor entries had their turn in pass 1
+            switch (kind->Walk) {
+                case DatabaseWalk::Aaf:
+                    walked = WalkDatabase(Databases.InputAaf, i);
+                    break;
+                case DatabaseWalk::Qck:
+                    walked = WalkDatabase(Databases.InputQck, i);
+                    break;
+                case DatabaseWalk::None:
+                    walked = ReadChartList(*kind, i);
+                    break;
             }
             if (!walked) return false;
         }
         return true;
     }
 
-    void CopyIntoOutput(const AafRecord& source) {
-        if (CollectsIntoQck()) {
-            CopyCommonFields(source, Databases.OutputQck);
-            return;
-        }
-        AafDatabase& output = Databases.OutputAaf;
-        CopyCommonFields(source, output);
-        SetFieldText(output.Notes, FieldText(source.Notes));
-    }
-
-    void CopyIntoOutput(const QckDatabase& source) {
-        if (CollectsIntoQck()) {
-            CopyCommonFields(source, Databases.OutputQck);
-            return;
-        }
-        CopyCommonFields(source, Databases.OutputAaf);
-        Databases.OutputAaf.Notes[0] = '\0';  // QCK has no notes: no chart inherits another's
-    }
-
     // Every chart of the source is written in the output's format as it is parsed, on two
     // threads for a large file; only the appending and counting happen here, in order. The
-    // source's text goes as it is walked. The output's record ends as the chart copied last
-    // would leave it.
+    // source's text goes as it is walked.
     template <typename Database>
     bool MoveRecords(Database& source, const std::string& entry) {
-        const ChartTextWriter form =
-            CollectsIntoQck()
-                ? [](AafRecord& record, char* out) { return QckDatabase::FormatLine(record, out); }
-                : &AafDatabase::FormatRecordText;
         const bool walked = source.ConvertRecords(
-            form,
+            Receiving.TextWriter(),
             [&](std::string_view text) {
-                const bool appended = CollectsIntoQck() ? Databases.OutputQck.AppendFormatted(text)
-                                                        : Databases.OutputAaf.AppendFormatted(text);
-                if (!appended) Note(ReportKind::LostChart, entry);
+                if (!Receiving.AppendFormatted(text)) Note(ReportKind::LostChart, entry);
                 return CountStep();
             },
             WalkedText::Released);
         // A loaded database has a record, so one was taken.
-        CopyIntoOutput(source);
-        char scratch[kChartTextSize];
-        if (CollectsIntoQck()) {
-            Databases.OutputQck.FormatRecord(scratch);
-        } else {
-            Databases.OutputAaf.FormatRecord(scratch);
-        }
+        Receiving.Take(source);
+        Receiving.LeaveRecordAsAppended();
         return walked;
     }
 
@@ -310,12 +458,41 @@ private:
         }
         Effects.SelectEntry(static_cast<int>(index));
         if (!MoveRecords(source, entry)) return false;
+        FinishDatabase(entry);
+        return true;
+    }
+
+    // Another program's database: its reader hands the charts over one by one.
+    bool ReadChartList(const InputRow& kind, std::size_t index) {
+        const std::string& entry = Request.Entries[index];
+        Effects.SelectEntry(static_cast<int>(index));
+        const ChartFileRead read = kind.ReadCharts(entry, [&](const AafRecord& chart) {
+            Receiving.Take(chart);
+            if (!Receiving.AppendRecord()) Note(ReportKind::LostChart, entry);
+            return CountStep();
+        });
+        if (!read.Recognised) {
+            Note(ReportKind::SkippedFile, entry);
+            return true;
+        }
+        if (read.Unconvertible > 0) Note(ReportKind::UnconvertibleCharacter, entry);
+        if (!read.SkippedLines.empty())
+            Note(ReportKind::SkippedLines, entry, LineList(read.SkippedLines));
+        if (!read.UntimedLines.empty())
+            Note(ReportKind::Untimed, entry, LineList(read.UntimedLines));
+        if (read.BrokenOffAt != 0) Note(ReportKind::BrokenOff, entry, LineList({read.BrokenOffAt}));
+        if (read.Stopped) return false;
+        FinishDatabase(entry);
+        return true;
+    }
+
+    // Per file, each database has an output of its own, named after it.
+    void FinishDatabase(const std::string& entry) {
         ShowCountNow();
         if (!Combined) {
             WriteOutput(OutputPrefix + LowerWindows1250Letters(FileNameStem(entry)));
             ChartCount = 0;
         }
-        return true;
     }
 
     bool IsTaken(const std::string& path) { return Taken.Contains(path, NormalPath(path)); }
@@ -344,17 +521,12 @@ private:
     }
 
     void WriteOutput(const std::string& base) {
-        const bool hasCharts = CollectsIntoQck() ? Databases.OutputQck.HasCurrentRecord()
-                                                 : Databases.OutputAaf.HasCurrentRecord();
+        const bool hasCharts = Receiving.HasCurrentRecord();
         const std::string path = FreeOutputPath(base);
         WriteFailures failures;
         ChartFolderClaims claims(Taken, path, static_cast<std::size_t>(ChartCount));
         const bool written = Output.Write(Databases, path, failures, claims);
-        if (CollectsIntoQck()) {
-            Databases.OutputQck.Reset();
-        } else {
-            Databases.OutputAaf.Reset();
-        }
+        Receiving.Reset();
         // A writer that declines an empty database has nothing to write: not a failure.
         if (hasCharts && !written) Note(ReportKind::NotWritten, path);
         for (const std::string& chartFile : failures)
@@ -374,6 +546,10 @@ private:
     const OutputRow& Output;
     const bool Combined;
     const std::string OutputPrefix;
+    DatabaseReceiver<AafDatabase> AafReceiver;
+    DatabaseReceiver<QckDatabase> QckReceiver;
+    ChartReceiver& Receiving;
+    std::vector<std::size_t> InputKinds;  // the input table's row of each entry, or kNoInput
     std::int32_t ChartCount = 0;
     TakenPaths Taken;
     RunReport Report;
@@ -437,8 +613,18 @@ std::string ClosingMessage(const RunReport& report) {
             case ReportKind::UnconvertibleCharacter:
                 message += "\nNem átírható karakter: ";
                 break;
+            case ReportKind::SkippedLines:
+                message += "\nKihagyott sor: ";
+                break;
+            case ReportKind::BrokenOff:
+                message += "\nCsonka fájl: ";
+                break;
+            case ReportKind::Untimed:
+                message += "\nIdőpont nélkül, 12:00-ra: ";
+                break;
         }
         message += item.Path;
+        if (!item.Detail.empty()) message += " (" + item.Detail + ")";
     }
     return message;
 }

@@ -60,14 +60,18 @@ double LocalDateTimeNow();
 std::int32_t StampNumber(double dateTime);
 
 enum class ReportKind {
-    SkippedFile,            // an entry that could not be read, is not of its format, or unknown
-    NotWritten,             // an output (or one chart's file) that could not be written
-    LostChart,              // a chart that did not fit into the output buffer
-    UnconvertibleCharacter  // a UTF-8 input with characters Windows-1250 lacks
+    SkippedFile,             // an entry that could not be read, is not of its format, or unknown
+    NotWritten,              // an output (or one chart's file) that could not be written
+    LostChart,               // a chart that did not fit into the output buffer
+    UnconvertibleCharacter,  // an input with characters Windows-1250 lacks
+    SkippedLines,            // charts of a database passed over, by line
+    BrokenOff,               // a database that breaks off: the charts before the break are kept
+    Untimed                  // charts without a time or zone, set to noon
 };
 struct ReportItem {
     ReportKind Kind;
     std::string Path;
+    std::string Detail;  // the lines concerned, where the kind names lines
 };
 
 enum class RunEnding { NotStarted, Completed, Aborted };
