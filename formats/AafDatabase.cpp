@@ -20,6 +20,7 @@ constexpr std::string_view kRecordMarker = "#A93:";
 // read from behind it.
 constexpr std::string_view kNextRecordMarker = "#A93";
 constexpr std::string_view kLocationMarker = "#B93";
+constexpr std::string_view kCommentMarker = "#COM:";
 constexpr std::size_t kLocationPrefix = 5;  // "#B93" and its ":"
 // A "#B93" line that starts this close behind the "#A93:" line belongs to it, wherever the
 // next record starts.
@@ -302,6 +303,28 @@ public:
             from = at + 1;
         }
     }
+    // A reader finds the notes by their leading "#", so notes from other programs, which have
+    // none, go as a comment line, as AAF programs write comments; the whole stays within what a
+    // reader takes. A record marker inside them would open a record of its own when the text is
+    // read again: its "#" stands as a space.
+    void PutNotes(std::string_view notes) {
+        std::size_t room = kMaxNotesLength;
+        if (notes.front() != '#') {
+            Put(kCommentMarker);
+            room -= kCommentMarker.size();
+        }
+        notes = notes.substr(0, std::min(notes.size(), room));
+        for (std::size_t from = 0;;) {
+            const std::size_t marker = notes.find(kNextRecordMarker, from);
+            if (marker == kNpos) {
+                Put(notes.substr(from));
+                return;
+            }
+            Put(notes.substr(from, marker - from));
+            Put(' ');
+            from = marker + 1;
+        }
+    }
     void PutNumber(std::int64_t value) {
         char digits[24];
         const auto result = std::to_chars(digits, digits + sizeof digits, value);
@@ -442,7 +465,7 @@ std::size_t FormatText(AafRecord& record, char* out) {
 
     const std::string_view notes = FieldText(record.Notes);
     if (!notes.empty()) {
-        writer.Put(notes.substr(0, std::min(notes.size(), kMaxNotesLength)));
+        writer.PutNotes(notes);
         writer.Put("\r\n");
     }
     writer.Put("\r\n");

@@ -287,7 +287,7 @@ TEST(AafDatabase, FormatStaysInsideItsBufferWithFullFields) {
     SetFieldText(db.FirstName, full);
     SetFieldText(db.Place, full);
     SetFieldText(db.Country, full);
-    SetFieldText(db.Notes, std::string(5000, 'n'));
+    SetFieldText(db.Notes, "#" + std::string(5000, 'n'));
     db.Day = db.Month = std::numeric_limits<std::int32_t>::min();
     db.LeadValue = -std::numeric_limits<double>::denorm_min();
     db.Time = -1e300;
@@ -295,8 +295,32 @@ TEST(AafDatabase, FormatStaysInsideItsBufferWithFullFields) {
     EXPECT_LT(text.size(), kFormatRecordSize);
     EXPECT_NE(text.find(std::string(255, 'x') + ","), std::string::npos);
     EXPECT_EQ(text.find(std::string(256, 'x')), std::string::npos);
-    EXPECT_NE(text.find(std::string(4092, 'n') + "\r\n"), std::string::npos);
-    EXPECT_EQ(text.find(std::string(4093, 'n')), std::string::npos);
+    EXPECT_NE(text.find("#" + std::string(4091, 'n') + "\r\n"), std::string::npos);
+    EXPECT_EQ(text.find(std::string(4092, 'n')), std::string::npos);
+}
+
+// Notes without a leading "#" (from other programs) go as a comment, or a reader would not
+// find them; a record marker inside them would split the chart when the text is read again.
+TEST(AafDatabase, NotesFromOtherProgramsComeBackWhole) {
+    struct Case {
+        std::string Notes;
+        std::string Written;
+    };
+    const Case cases[] = {
+        {"Born at home\r\n#A93:Kovacs", "#COM:Born at home\r\n A93:Kovacs"},
+        {"#COM:kept", "#COM:kept"},
+        {std::string(5000, 'n'), "#COM:" + std::string(4087, 'n')},
+    };
+    for (const Case& c : cases) {
+        AafDatabase db;
+        SetKovacs(db);
+        SetFieldText(db.Notes, c.Notes);
+        ASSERT_TRUE(db.AppendRecord());
+        db.FirstRecord();
+        db.ParseRecord();
+        EXPECT_EQ(FieldText(db.Notes), c.Written);
+        EXPECT_FALSE(db.NextRecord());
+    }
 }
 
 // The fields a reader gives for one record.
@@ -794,7 +818,8 @@ void FillTo(AafDatabase& db, std::size_t length) {
             notes = 2000;
         else if (rest != bare)
             notes = rest - withNotes;
-        SetFieldText(db.Notes, std::string(notes, 'n'));
+        SetFieldText(db.Notes, "#" + std::string(notes - (notes > 0 ? 1 : 0), 'n'));
+        if (notes == 0) db.Notes[0] = '\0';
         ASSERT_TRUE(db.AppendRecord());
     }
     ASSERT_EQ(db.Text().size(), length);
