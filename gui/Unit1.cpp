@@ -316,11 +316,16 @@ TForm1::TForm1(QWidget* parent)
     // The shown text is the part before the patterns; both letter cases are listed because
     // the file systems here tell them apart and chart files come with either.
     OpenDialog1->setNameFilters(
-        {QStringLiteral(
-             "Asztro adat tipusok (aaf, qck, hor) (*.aaf *.qck *.hor *.AAF *.QCK *.HOR)"),
+        {QStringLiteral("Asztro adat tipusok (aaf, qck, hor, szk, csv, sfcht, xml) (*.aaf *.qck "
+                        "*.hor *.szk *.csv *.sfcht *.xml *.AAF *.QCK *.HOR *.SZK *.CSV *.SFcht "
+                        "*.SFCHT *.XML)"),
          QStringLiteral(u"AAF fájlok (AAF) (*.aaf *.AAF)"),
          QStringLiteral(u"QCK fájlok (Solar Fire, QCK) (*.qck *.QCK)"),
-         QStringLiteral(u"Placidus fájlok (HOR) (*.hor *.HOR)"),
+         QStringLiteral(u"Placidus és Morinus fájlok (HOR) (*.hor *.HOR)"),
+         QStringLiteral(u"Regiomontanus fájlok (SZK) (*.szk *.SZK)"),
+         QStringLiteral(u"CSV fájlok (CSV) (*.csv *.CSV)"),
+         QStringLiteral(u"Solar Fire fájlok (SFcht) (*.sfcht *.SFcht *.SFCHT)"),
+         QStringLiteral(u"Astro-Databank fájlok (XML) (*.xml *.XML)"),
          QStringLiteral(u"Minden fájl (*.*) (*)")});
 
     connect(AddButton, &QPushButton::clicked, this, Guarded(this, &TForm1::AddButtonClick));

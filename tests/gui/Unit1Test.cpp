@@ -198,14 +198,22 @@ TEST(Unit1Test, OpenDialogIsConfiguredForSeveralExistingChartFiles) {
     EXPECT_EQ(dialog->fileMode(), QFileDialog::ExistingFiles);
     EXPECT_EQ(dialog->defaultSuffix(), u"AAF"_qs);
     EXPECT_TRUE(dialog->testOption(QFileDialog::DontUseNativeDialog));
-    const QStringList shown = {u"Asztro adat tipusok (aaf, qck, hor)"_qs, u"AAF fájlok (AAF)"_qs,
-                               u"QCK fájlok (Solar Fire, QCK)"_qs, u"Placidus fájlok (HOR)"_qs,
+    const QStringList shown = {u"Asztro adat tipusok (aaf, qck, hor, szk, csv, sfcht, xml)"_qs,
+                               u"AAF fájlok (AAF)"_qs,
+                               u"QCK fájlok (Solar Fire, QCK)"_qs,
+                               u"Placidus és Morinus fájlok (HOR)"_qs,
+                               u"Regiomontanus fájlok (SZK)"_qs,
+                               u"CSV fájlok (CSV)"_qs,
+                               u"Solar Fire fájlok (SFcht)"_qs,
+                               u"Astro-Databank fájlok (XML)"_qs,
                                u"Minden fájl (*.*)"_qs};
     const QStringList filters = dialog->nameFilters();
     ASSERT_EQ(filters.size(), shown.size());
     for (int i = 0; i < shown.size(); ++i)
         EXPECT_TRUE(filters[i].startsWith(shown[i] + u" ("_qs));
-    EXPECT_TRUE(filters[0].contains(u"*.aaf"_qs) && filters[0].contains(u"*.QCK"_qs));
+    for (const QString& pattern :
+         {u"*.aaf"_qs, u"*.QCK"_qs, u"*.szk"_qs, u"*.csv"_qs, u"*.SFcht"_qs, u"*.xml"_qs})
+        EXPECT_TRUE(filters[0].contains(pattern)) << pattern.toStdString();
 }
 
 TEST(Unit1Test, AddButtonAddsWhatTheDialogChoseAndNothingWhenCancelled) {
@@ -608,7 +616,8 @@ TEST(Unit1Test, QtOwnTextsAreHungarian) {
     form.AddButton->click();
 
     EXPECT_EQ(seen.Title, u"Fájl hozzáadása"_qs);
-    EXPECT_TRUE(seen.Filter.startsWith(u"Asztro adat tipusok (aaf, qck, hor)"_qs));
+    EXPECT_TRUE(
+        seen.Filter.startsWith(u"Asztro adat tipusok (aaf, qck, hor, szk, csv, sfcht, xml)"_qs));
     const std::map<QString, QString> labels = {
         {u"lookInLabel"_qs, u"Keresés itt:"_qs},              // "Look in:"
         {u"fileNameLabel"_qs, u"Fájl &neve:"_qs},             // "File &name:"
