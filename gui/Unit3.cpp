@@ -90,13 +90,26 @@ TAboutBox::TAboutBox(QWidget* parent)
 
     const QFont diagram13 = ArialFont(13, true);
     const QFont diagram12 = ArialFont(12, true);
-    Label3 = MakeDiagramLabel(this, "Label3", QStringLiteral("Placidus"), {10, 155},
-                              ArialFont(13, true, QStringLiteral("Arial Narrow")),
+    // Every input, one below the other beside the brace; the outputs stand behind it.
+    const QFont inputs = ArialFont(11, true);
+    Label3 = MakeDiagramLabel(this, "Label3", QStringLiteral("Placidus"), {10, 146},
+                              ArialFont(11, true, QStringLiteral("Arial Narrow")),
                               QStringLiteral("Placidus"));
-    Label5 = MakeDiagramLabel(this, "Label5", QStringLiteral(".AAF"), {18, 185}, diagram13,
+    Label13 = MakeDiagramLabel(this, "Label13", QStringLiteral("Morinus"), {10, 158},
+                               ArialFont(11, true, QStringLiteral("Arial Narrow")),
+                               QStringLiteral("Morinus"));
+    Label5 = MakeDiagramLabel(this, "Label5", QStringLiteral(".AAF"), {10, 170}, inputs,
                               QStringLiteral("MegaStar, AstroSys"));
-    Label6 = MakeDiagramLabel(this, "Label6", QStringLiteral(".QCK"), {18, 217}, diagram13,
+    Label6 = MakeDiagramLabel(this, "Label6", QStringLiteral(".QCK"), {10, 182}, inputs,
                               QStringLiteral("Solar Fire, Kepler, Janus"));
+    Label14 = MakeDiagramLabel(this, "Label14", QStringLiteral(".SZK"), {10, 194}, inputs,
+                               QStringLiteral("Regiomontanus"));
+    Label15 = MakeDiagramLabel(this, "Label15", QStringLiteral(".CSV"), {10, 206}, inputs,
+                               QStringLiteral("Excel"));
+    Label16 = MakeDiagramLabel(this, "Label16", QStringLiteral(".SFCHT"), {10, 218}, inputs,
+                               QStringLiteral("Solar Fire"));
+    Label17 = MakeDiagramLabel(this, "Label17", QStringLiteral(".XML"), {10, 230}, inputs,
+                               QStringLiteral("Astro-Databank"));
     Label7 = MakeDiagramLabel(this, "Label7", QStringLiteral("}"), {60, 138}, ArialFont(91, false),
                               QString());
     Label7->setFixedSize(31, 107);

@@ -34,6 +34,11 @@ public:
     QLabel* Label10;
     QLabel* Label11;
     QLabel* Label12;
+    QLabel* Label13;
+    QLabel* Label14;
+    QLabel* Label15;
+    QLabel* Label16;
+    QLabel* Label17;
 
 protected:
     void showEvent(QShowEvent* event) override;
