@@ -42,6 +42,8 @@ struct Utf8Conversion {
 // When the text is valid UTF-8 holding at least one multi-byte sequence (a byte-order mark at
 // its start counts, and is dropped), converts it in place to Windows-1250 and shortens
 // `length`; any other text is left byte for byte as it is. Never makes the text longer.
+// Loads use the one-pass ConvertUtf8InPlace below; this plain two-pass form is kept as the
+// reference that one is checked against.
 Utf8Conversion ConvertUtf8ToWindows1250(char* text, std::size_t& length);
 
 // The same in one pass, for loads: it checks each sequence as it converts it. When the text

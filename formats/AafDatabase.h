@@ -57,11 +57,6 @@ public:
     void FirstRecord();
     bool NextRecord();
     void ParseRecord();
-    // Parses the records from the current one to the last and hands each to `visit`, on this
-    // thread and in order; stops when `visit` gives false, and then gives false. A large text
-    // is parsed ahead on a second thread, so `visit` must not change this database. The
-    // database ends on the record visited last, as a walk with NextRecord leaves it.
-    bool WalkRecords(const std::function<bool(const AafRecord&)>& visit);
     // Parses the records from the current one to the last, writes each with `form`, and hands
     // each text to `take`, on this thread and in the records' order; stops when `take` gives
     // false, and then gives false. A large text is parsed and written on two threads, a

@@ -194,10 +194,6 @@ bool QckDatabase::NextRecord() {
     return true;
 }
 
-bool QckDatabase::WalkRecords(const std::function<bool(const QckDatabase&)>& visit) {
-    return VisitEachRecord(*this, visit);
-}
-
 bool QckDatabase::ConvertRecords(ChartTextWriter form,
                                  const std::function<bool(std::string_view text)>& take,
                                  WalkedText walked) {

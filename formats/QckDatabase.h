@@ -36,9 +36,6 @@ public:
     const Utf8Conversion& LastConversion() const { return Buffer.LastConversion(); }
     bool NextRecord();
     void ParseRecord();
-    // Parses the records from the current one to the last and hands each to `visit`, in
-    // order; stops when `visit` gives false, and then gives false.
-    bool WalkRecords(const std::function<bool(const QckDatabase&)>& visit);
     // As AafDatabase::ConvertRecords: each record, parsed into a chart with empty notes, written
     // with `form` and handed to `take` in order; a large text on two threads.
     bool ConvertRecords(ChartTextWriter form,

@@ -332,10 +332,10 @@ protected:
         };
         if (FromQck()) {
             ASSERT_TRUE(InputQck.LoadFromFile(Sample().string()));
-            InputQck.WalkRecords(append);
+            VisitEachRecord(InputQck, append);
         } else {
             ASSERT_TRUE(InputAaf.LoadFromFile(Sample().string()));
-            InputAaf.WalkRecords(append);
+            VisitEachRecord(InputAaf, append);
         }
     }
 
@@ -351,13 +351,13 @@ TEST_P(SampleConversion, InputReadsAsTheWritingProgramShowsIt) {
     std::vector<Seen> seen;
     if (FromQck()) {
         ASSERT_TRUE(InputQck.LoadFromFile(Sample().string()));
-        InputQck.WalkRecords([&](const QckDatabase& chart) {
+        VisitEachRecord(InputQck, [&](const QckDatabase& chart) {
             seen.push_back(SeenInRecord(chart, false, false));
             return true;
         });
     } else {
         ASSERT_TRUE(InputAaf.LoadFromFile(Sample().string()));
-        InputAaf.WalkRecords([&](const AafRecord& chart) {
+        VisitEachRecord(InputAaf, [&](const AafRecord& chart) {
             seen.push_back(SeenInRecord(chart, true, false));
             return true;
         });
@@ -372,7 +372,7 @@ TEST_P(SampleConversion, WholeRunsToAafAndQckReadBackThroughTheirReaders) {
         AafDatabase output;
         ASSERT_TRUE(output.LoadFromFile(Run(Target::Aaf)));
         std::vector<Seen> seen;
-        output.WalkRecords([&](const AafRecord& chart) {
+        VisitEachRecord(output, [&](const AafRecord& chart) {
             seen.push_back(SeenInRecord(chart, true, true));
             return true;
         });
@@ -383,7 +383,7 @@ TEST_P(SampleConversion, WholeRunsToAafAndQckReadBackThroughTheirReaders) {
         QckDatabase output;
         ASSERT_TRUE(output.LoadFromFile(Run(Target::Qck)));
         std::vector<Seen> seen;
-        output.WalkRecords([&](const QckDatabase& chart) {
+        VisitEachRecord(output, [&](const QckDatabase& chart) {
             seen.push_back(SeenInRecord(chart, false, false));
             return true;
         });
