@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -246,6 +247,16 @@ bool IsGregorianDate(std::int32_t year, std::int32_t month, std::int32_t day) {
     return day >= kReformDay;
 }
 
+// A single-precision value as the decimal it was typed as: 40.7 kept in a float and widened
+// would be 40.70000076, which a writer of eight digits shows as 40.700001.
+double TypedValue(float value) {
+    char text[32];
+    const std::to_chars_result written = std::to_chars(text, text + sizeof text, value);
+    double typed = 0.0;
+    std::from_chars(text, written.ptr, typed);
+    return typed;
+}
+
 // A zero stays +0, so that no writer shows "-0".
 double Negated(double value) {
     return value == 0.0 ? 0.0 : -value;
@@ -258,10 +269,14 @@ bool DecodeChartFields(Block fields, TextConverter& converter, AafRecord& record
     converter.Put(record.Place, fields.Text(kCityOffset, kCitySize));
     converter.Put(record.Country, fields.Text(kRegionOffset, kRegionSize));
 
-    const double longitude = fields.F32(kLongitudeOffset);
-    const double latitude = fields.F32(kLatitudeOffset);
-    const double zone = fields.F32(kZoneOffset);
-    if (!std::isfinite(longitude) || !std::isfinite(latitude) || !std::isfinite(zone)) return false;
+    const float longitudeWest = fields.F32(kLongitudeOffset);
+    const float latitudeNorth = fields.F32(kLatitudeOffset);
+    const float zoneWest = fields.F32(kZoneOffset);
+    if (!std::isfinite(longitudeWest) || !std::isfinite(latitudeNorth) || !std::isfinite(zoneWest))
+        return false;
+    const double longitude = TypedValue(longitudeWest);
+    const double latitude = TypedValue(latitudeNorth);
+    const double zone = TypedValue(zoneWest);
     record.Longitude = Negated(longitude);
     record.Latitude = latitude;
     record.LeadValue = 0.0;

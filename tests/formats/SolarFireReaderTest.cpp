@@ -107,7 +107,7 @@ std::string BuildFile(const std::vector<Chart>& charts, std::vector<std::size_t>
 // The record's fields on one line, so that a case's expectation reads as one golden text.
 std::string Describe(const AafRecord& r) {
     char numbers[160];
-    std::snprintf(numbers, sizeof numbers, "%.6g|%.6g|%.6g|%d|%d-%d-%d%c|%.6g|%c", r.Longitude,
+    std::snprintf(numbers, sizeof numbers, "%.10g|%.10g|%.10g|%d|%d-%d-%d%c|%.10g|%c", r.Longitude,
                   r.Latitude, r.TimeZone, r.DaylightCode, r.Year, r.Month, r.Day,
                   r.Gregorian ? 'g' : 'j', r.Time, r.Gender);
     std::string text;
@@ -150,7 +150,7 @@ TEST(SolarFireReaderTest, MapsEachFieldOfAChart) {
              m = {"Kovacs Janos Pal",
                   "Budapest",
                   "Hungary",
-                  -19.25f,
+                  -19.05f,
                   47.5f,
                   1950,
                   3,
@@ -161,15 +161,15 @@ TEST(SolarFireReaderTest, MapsEachFieldOfAChart) {
                   -1.0f,
                   0};
          }),
-         1, "", "Kovacs|Janos Pal|Budapest|Hungary|19.25|47.5|-1|0|1950-3-15g|14.51|M|", 0},
+         1, "", "Kovacs|Janos Pal|Budapest|Hungary|19.05|47.5|-1|0|1950-3-15g|14.51|M|", 0},
         {With([](Moment& m) {
-             m = {"  Smith   John ", "New York", "NY", 74.0f, 40.75f, 1980, 7, 4, 9, 5, 0, 4.0f, 0};
+             m = {"  Smith   John ", "New York", "NY", 74.0f, 40.7f, 1980, 7, 4, 9, 5, 0, 4.0f, 0};
          }),
-         2, "", "Smith|John|New York|NY|-74|40.75|4|0|1980-7-4g|9.08333|F|", 0},
+         2, "", "Smith|John|New York|NY|-74|40.7|4|0|1980-7-4g|9.083333333|F|", 0},
         {With([](Moment& m) {
              m.Longitude = 74.0f, m.Latitude = -33.5f, m.Zone = 5.0f, m.LocalMeanTime = 1;
          }),
-         3, "", "Doe|Jane|Town|Land|-74|-33.5|4.93333|-1|2000-6-15g|12|E|", 0},
+         3, "", "Doe|Jane|Town|Land|-74|-33.5|4.933333333|-1|2000-6-15g|12|E|", 0},
         {Moment{}, 4, "", "Doe|Jane|Town|Land|0|0|0|0|2000-6-15g|12|E|", 0},
         {Moment{}, 0, "", "Doe|Jane|Town|Land|0|0|0|0|2000-6-15g|12|*|", 0},
         {Moment{}, 9, "", "Doe|Jane|Town|Land|0|0|0|0|2000-6-15g|12|*|", 0},
