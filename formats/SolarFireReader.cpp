@@ -269,25 +269,24 @@ bool DecodeChartFields(Block fields, TextConverter& converter, AafRecord& record
     converter.Put(record.Place, fields.Text(kCityOffset, kCitySize));
     converter.Put(record.Country, fields.Text(kRegionOffset, kRegionSize));
 
-    const float longitudeWest = fields.F32(kLongitudeOffset);
-    const float latitudeNorth = fields.F32(kLatitudeOffset);
-    const float zoneWest = fields.F32(kZoneOffset);
-    if (!std::isfinite(longitudeWest) || !std::isfinite(latitudeNorth) || !std::isfinite(zoneWest))
+    const float fileLongitude = fields.F32(kLongitudeOffset);
+    const float fileLatitude = fields.F32(kLatitudeOffset);
+    const float fileZone = fields.F32(kZoneOffset);
+    if (!std::isfinite(fileLongitude) || !std::isfinite(fileLatitude) || !std::isfinite(fileZone))
         return false;
-    const double longitude = TypedValue(longitudeWest);
-    const double latitude = TypedValue(latitudeNorth);
-    const double zone = TypedValue(zoneWest);
-    record.Longitude = Negated(longitude);
-    record.Latitude = latitude;
+    const double westLongitude = TypedValue(fileLongitude);
+    record.Longitude = Negated(westLongitude);
+    record.Latitude = TypedValue(fileLatitude);
     record.LeadValue = 0.0;
     if (fields.U8(kLocalMeanTimeOffset) == kLocalMeanTimeFlag) {
+        // The longitude's own zone, west positive as the file's longitude is.
         record.DaylightCode = kLocalMeanTimeCode;
-        record.TimeZone = longitude * kHoursPerDegree;
+        record.TimeZone = westLongitude * kHoursPerDegree;
     } else {
         // The offset in force at birth, west positive like the record's; no separate daylight
         // saving is kept beside it.
         record.DaylightCode = 0;
-        record.TimeZone = zone;
+        record.TimeZone = TypedValue(fileZone);
     }
 
     // The record has no year 0: a 0 here can only be the year before 1.
@@ -370,8 +369,7 @@ ChartFileRead ParseSolarFireCharts(std::string_view bytes, const ChartVisitor& v
         std::string_view subChart;
         std::string_view notes;
         for (std::uint32_t i = 0; i < chart.SubCharts; ++i) {
-            cursor.Take(kSubChartSize, subChart);
-            cursor.TakeCounted(notes);
+            if (!cursor.Take(kSubChartSize, subChart) || !cursor.TakeCounted(notes)) break;
             if (!DecodeChartFields(Block(subChart), converter, *record)) {
                 placed = false;
                 continue;
