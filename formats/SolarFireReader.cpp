@@ -16,6 +16,7 @@
 #include "core/ChartRecord.h"
 #include "core/CodePage.h"
 #include "core/Platform.h"
+#include "core/Sexagesimal.h"
 
 namespace tervalo {
 
@@ -64,8 +65,6 @@ constexpr std::size_t kNotesLengthSize = 4;
 constexpr unsigned char kLocalMeanTimeFlag = 1;
 constexpr std::int32_t kLocalMeanTimeCode = -1;
 constexpr double kHoursPerDegree = 1.0 / 15.0;
-constexpr double kPerMinute = 1.0 / 60.0;
-constexpr double kPerSecond = 1.0 / 3600.0;
 
 // The first day of the Gregorian calendar. The file keeps no calendar, and dates before the
 // reform were written in the Julian one.
@@ -296,10 +295,8 @@ bool DecodeChartFields(Block fields, TextConverter& converter, AafRecord& record
     record.Day = fields.U8(kDayOffset);
     record.Gregorian = IsGregorianDate(record.Year, record.Month, record.Day);
 
-    const long double time = static_cast<long double>(fields.U8(kHourOffset)) +
-                             static_cast<long double>(fields.U8(kMinuteOffset)) * kPerMinute +
-                             static_cast<long double>(fields.U8(kSecondOffset)) * kPerSecond;
-    record.Time = static_cast<double>(time);
+    record.Time = SexagesimalSum(fields.U8(kHourOffset), fields.U8(kMinuteOffset),
+                                 fields.U8(kSecondOffset));
     return true;
 }
 

@@ -14,6 +14,7 @@
 #include "formats/ChartSource.h"
 #include "formats/PlacidusReader.h"
 #include "formats/QckDatabase.h"
+#include "formats/SolarFireReader.h"
 #include "run/FileList.h"
 #include "run/TakenPaths.h"
 
@@ -165,6 +166,8 @@ const InputRow kInputTable[] = {
      "placidus", DatabaseWalk::None, nullptr},
     {".aaf", InputPass::Databases, nullptr, nullptr, nullptr, DatabaseWalk::Aaf, nullptr},
     {".qck", InputPass::Databases, nullptr, nullptr, nullptr, DatabaseWalk::Qck, nullptr},
+    {".sfcht", InputPass::Databases, nullptr, nullptr, nullptr, DatabaseWalk::None,
+     ReadSolarFireCharts},
 };
 constexpr std::size_t kNoInput = static_cast<std::size_t>(-1);
 // Enough of a file's start for every content test.
