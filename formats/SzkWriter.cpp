@@ -98,9 +98,22 @@ void AppendSzkText(const AafDatabase& chart, std::string& out) {
     AppendKey(out, "Minute=", timeSign * time.Minutes);
     AppendKey(out, "Second=", timeSign * time.Seconds);
 
+    // The chart program reads the hour with its sign, minus west of Greenwich, and TZoneWest=T
+    // as the sign of the minutes and of the daylight hour; a zone is west when the hours and
+    // minutes written are, so zone 0 (and a few seconds) is east. Local mean time it takes from
+    // the longitude, and only with TZoneCode=LMT.
     const TruncatedSplit zone = SplitTruncated(chart.TimeZone);
-    AppendKey(out, "TZoneWest=", !zone.Negative);
-    AppendKey(out, "TZoneHour=", zone.Units);
+    bool west = !zone.Negative && (zone.Units > 0 || zone.Minutes > 0);
+    if (chart.DaylightCode == -1) {
+        const TruncatedSplit longitude = SplitTruncated(chart.Longitude);
+        west = longitude.Negative &&
+               (longitude.Units > 0 || longitude.Minutes > 0 || longitude.Seconds > 0);
+        out.append("TZoneCode=LMT\r\n");
+    }
+    AppendKey(out, "TZoneWest=", west);
+    out.append(west ? "TZoneHour=-" : "TZoneHour=");
+    AppendDecimal(out, zone.Units);
+    out.append(kLineEnd);
     AppendKey(out, "TZoneMinute=", zone.Minutes);
     out.append("TZoneIsManual=T\r\n");
 

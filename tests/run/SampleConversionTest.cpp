@@ -216,7 +216,9 @@ Seen SeenInSzkText(const std::string& text) {
     seen.Month = number("Month");
     seen.Day = number("Day");
     seen.Time = number("Hour") * 3600 + number("Minute") * 60 + number("Second");
-    seen.Zone = (number("TZoneHour") * 60 + number("TZoneMinute")) * (flag("TZoneWest") ? 1 : -1);
+    // The hour carries the minus of a west zone; TZoneWest=T says so for zones under an hour.
+    const bool west = flag("TZoneWest") || keys.at("TZoneHour").front() == '-';
+    seen.Zone = (std::abs(number("TZoneHour")) * 60 + number("TZoneMinute")) * (west ? 1 : -1);
     seen.DaylightMinutes = flag("IsDayLightSavingTime") ? 60 : 0;
     seen.ZoneInForce = *seen.Zone - *seen.DaylightMinutes;
     auto angle = [&](const char* degree, const char* minute, const char* second) {

@@ -1,0 +1,71 @@
+// What the readers of single-chart files share: the whole small file, sums of units, the name
+// and the notes as the chart writers join them.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "core/ChartRecord.h"
+#include "core/Platform.h"
+
+namespace tervalo {
+
+// A chart file is a few hundred bytes; notes make it a few kilobytes at most.
+constexpr std::int64_t kLargestChartFile = std::int64_t{1} << 20;
+
+// The whole file, when it opens, reads and holds no more than kLargestChartFile bytes.
+inline bool ReadChartFile(const std::string& path, std::string& bytes) {
+    std::FILE* file = OpenFile(path, "rb");
+    if (file == nullptr) return false;
+    const std::int64_t size = FileSize(file);
+    bool whole = size >= 0 && size <= kLargestChartFile;
+    if (whole) {
+        bytes.resize(static_cast<std::size_t>(size));
+        whole = ReadFileStart(file, bytes.data(), bytes.size()) == bytes.size();
+    }
+    std::fclose(file);
+    return whole;
+}
+
+// Sums in extended precision with the double factors, as the database readers do, so that
+// equal charts compare equal whichever file they came from. A zero stays +0.
+inline double SumOfUnits(long double units, long double minutes, long double seconds,
+                         bool negative) {
+    constexpr double kMinuteFactor = 1.0 / 60;
+    constexpr double kSecondFactor = 1.0 / 3600;
+    const long double sum = units + minutes * static_cast<long double>(kMinuteFactor) +
+                            seconds * static_cast<long double>(kSecondFactor);
+    return static_cast<double>(negative && sum != 0 ? -sum : sum);
+}
+
+// "Family Given": the first space parts the names, as the HOR and SZK targets join them.
+inline void SplitNameAtSpace(std::string_view name, ChartRecord& chart) {
+    const std::size_t space = name.find(' ');
+    SetFieldText(chart.LastName, name.substr(0, space));
+    SetFieldText(chart.FirstName,
+                 space == std::string_view::npos ? std::string_view{} : name.substr(space + 1));
+}
+
+// Every line break, CR LF, a lone CR or a lone LF, becomes CR LF. The notes end with their
+// last text: the writers add no line for a closing line break, so a round trip adds none.
+inline void SetNotesLines(std::string_view notes, AafRecord& chart) {
+    std::size_t length = 0;
+    for (std::size_t at = 0; at < notes.size() && length < kMaxNotesLength; ++at) {
+        const char c = notes[at];
+        if (c != '\r' && c != '\n') {
+            chart.Notes[length++] = c;
+            continue;
+        }
+        if (c == '\r' && at + 1 < notes.size() && notes[at + 1] == '\n') ++at;
+        chart.Notes[length++] = '\r';
+        if (length < kMaxNotesLength) chart.Notes[length++] = '\n';
+    }
+    while (length > 0 && (chart.Notes[length - 1] == '\r' || chart.Notes[length - 1] == '\n'))
+        --length;
+    chart.Notes[length] = '\0';
+}
+
+}  // namespace tervalo
