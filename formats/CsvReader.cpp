@@ -201,7 +201,9 @@ char FindSeparator(std::string_view text) {
     std::size_t commas = 0;
     std::size_t semicolons = 0;
     bool quoted = false;
-    for (const char c : text) {
+    // Blank lines before the first line say nothing.
+    const std::size_t first = text.find_first_not_of("\r\n");
+    for (const char c : text.substr(first == std::string_view::npos ? text.size() : first)) {
         if (c == '"') {
             quoted = !quoted;
         } else if (!quoted) {
@@ -325,9 +327,8 @@ bool ReadDaylightCode(const Field& field, std::int32_t& code) {
 bool ReadCalendar(const Field& field, bool& gregorian) {
     const std::string_view text = TrimSpaces(field.Text);
     if (text.size() != 1 || field.DoubledQuotes) return false;
-    const char letter = GenderLetter(text[0]);  // the capital of an ASCII letter
-    gregorian = letter == 'G';
-    return letter == 'G' || letter == 'J';
+    gregorian = text[0] == 'g' || text[0] == 'G';
+    return gregorian || text[0] == 'j' || text[0] == 'J';
 }
 
 // The writer puts the gender byte as it is; an empty field means "not given", as "*" does.
@@ -381,11 +382,15 @@ bool ReadChart(const CsvLine& line, char separator, AafRecord& chart) {
     return true;
 }
 
-// A first line laid out like a chart whose date field holds no date names the columns.
+// A first line laid out like a chart whose date field holds no date names the columns. A date
+// field with digits is a chart's broken date, which is reported rather than taken for a name.
 bool IsHeader(const CsvLine& line) {
-    ChartDate date;
-    return !line.Malformed && !line.TextBeyond && line.Count >= kFewestFields &&
-           !ReadDate(line.Fields[kDateField], date);
+    if (line.Malformed || line.TextBeyond || line.Count < kFewestFields) return false;
+    const std::string_view date = line.Fields[kDateField].Text;
+    for (const char c : date) {
+        if (c >= '0' && c <= '9') return false;
+    }
+    return true;
 }
 
 // Reads Windows-1250 text: UTF-8 was converted before.

@@ -15,7 +15,8 @@ namespace tervalo {
 // decimal comma. A first line whose date field is not a date is a header. The text may be
 // Windows-1250 or UTF-8 (with or without a byte-order mark); it ends at a NUL byte, as a file's
 // text does. Lines that hold no chart are counted in SkippedLines by the line they start on; a
-// text without a single chart is not Recognised.
+// quote never closed runs on to the end, and BrokenOffAt gives the line it opened on. A text
+// without a single chart is not Recognised.
 ChartFileRead ParseCsvCharts(std::string_view text, const ChartVisitor& visit);
 
 // The same for a file, read whole; a file that can't be read is not Recognised.

@@ -171,6 +171,7 @@ TEST(CsvReaderTest, PassesOverWhatHoldsNoChartByItsLine) {
          {2, 3, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15},
          0},
         {"a first line unlike a chart", "a,b,c\r\n" + line, 1, {1}, 0},
+        {"a first chart with a broken date", with(20, 2, "13") + line, 1, {1}, 0},
         {"a quote never closed", line + with(52, 0, "\"") + line, 1, {}, 2},
         {"no chart at all", "Last,First,Gender,Date\r\nsome,other,text\r\n", 0, {}, 0},
         {"a header alone", "a,b,c,d,e,f,g,h,i,j,k,l\r\n", 0, {}, 0},
