@@ -92,15 +92,6 @@ std::string WriterLines(std::vector<std::string>& dumps) {
     return text;
 }
 
-TEST(CsvReaderTest, LinesOfTheWriterReadBackToTheSameFields) {
-    std::vector<std::string> dumps;
-    const Parsed parsed = Parse(WriterLines(dumps));
-    EXPECT_TRUE(parsed.Read.Recognised);
-    EXPECT_TRUE(parsed.Read.SkippedLines.empty());
-    EXPECT_EQ(parsed.Charts, dumps);
-    EXPECT_EQ(dumps[0], kKovacs);
-}
-
 TEST(CsvReaderTest, ReadsTheFormsSpreadsheetsSave) {
     struct Case {
         const char* What;
@@ -174,7 +165,6 @@ TEST(CsvReaderTest, PassesOverWhatHoldsNoChartByItsLine) {
         {"a first chart with a broken date", with(20, 2, "13") + line, 1, {1}, 0},
         {"a quote never closed", line + with(52, 0, "\"") + line, 1, {}, 2},
         {"no chart at all", "Last,First,Gender,Date\r\nsome,other,text\r\n", 0, {}, 0},
-        {"a header alone", "a,b,c,d,e,f,g,h,i,j,k,l\r\n", 0, {}, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.What);
@@ -186,10 +176,14 @@ TEST(CsvReaderTest, PassesOverWhatHoldsNoChartByItsLine) {
     }
 }
 
-// Each prefix in a buffer of its own, so that a read past its end is caught by the sanitizer.
-TEST(CsvReaderTest, EveryTruncatedFileIsReadSafely) {
+// The whole text reads back to the same fields. Each prefix is read in a buffer of its own, so
+// that a read past its end is caught by the sanitizer; only its last chart may be cut short.
+TEST(CsvReaderTest, LinesOfTheWriterReadBackWholeAndSafelyWhenCut) {
     std::vector<std::string> dumps;
     const std::string text = WriterLines(dumps);
+    const Parsed whole = Parse(text);
+    EXPECT_TRUE(whole.Read.Recognised && whole.Read.SkippedLines.empty());
+    EXPECT_EQ(whole.Charts, dumps);
     for (std::size_t size = 0; size < text.size(); ++size) {
         const std::vector<char> prefix(text.begin(), text.begin() + static_cast<long>(size));
         const Parsed parsed = Parse(std::string_view(prefix.data(), size));
