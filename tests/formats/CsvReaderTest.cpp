@@ -185,7 +185,7 @@ TEST(CsvReaderTest, LinesOfTheWriterReadBackWholeAndSafelyWhenCut) {
     EXPECT_TRUE(whole.Read.Recognised && whole.Read.SkippedLines.empty());
     EXPECT_EQ(whole.Charts, dumps);
     for (std::size_t size = 0; size < text.size(); ++size) {
-        const std::vector<char> prefix(text.begin(), text.begin() + static_cast<long>(size));
+        const std::vector<char> prefix(text.data(), text.data() + size);
         const Parsed parsed = Parse(std::string_view(prefix.data(), size));
         ASSERT_LE(parsed.Charts.size(), dumps.size());
         for (std::size_t i = 0; i + 1 < parsed.Charts.size(); ++i)
