@@ -16,10 +16,15 @@ constexpr double kSecondGuard = 1e-6;
 }  // namespace
 
 double SexagesimalSum(std::int32_t units, std::int32_t minutes, std::int32_t seconds) {
-    long double sum = static_cast<long double>(units);
-    sum += static_cast<long double>(minutes) * static_cast<long double>(kMinuteFactor);
-    sum += static_cast<long double>(seconds) * static_cast<long double>(kSecondFactor);
-    return static_cast<double>(sum);
+    return SignedSexagesimalSum(units, minutes, seconds, false);
+}
+
+double SignedSexagesimalSum(long double units, long double minutes, long double seconds,
+                            bool negative) {
+    long double sum = units;
+    sum += minutes * static_cast<long double>(kMinuteFactor);
+    sum += seconds * static_cast<long double>(kSecondFactor);
+    return static_cast<double>(negative && sum != 0 ? -sum : sum);
 }
 
 long double BoundForWriting(double value) {

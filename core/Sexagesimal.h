@@ -23,6 +23,11 @@ constexpr std::int32_t kMaxSixtieths = 59;
 // units + minutes / 60 + seconds / 3600, summed in that order in extended precision.
 double SexagesimalSum(std::int32_t units, std::int32_t minutes, std::int32_t seconds);
 
+// The same sum of values that a chart file may hold as any number (floats, or integers beyond
+// 32 bits), with the sign apart: a zero stays +0, so that no writer shows "-0".
+double SignedSexagesimalSum(long double units, long double minutes, long double seconds,
+                            bool negative);
+
 // A read value above `limit` is replaced by `replacement`: an hour of 25 becomes 23, a zone of
 // 15 hours 14. Readers bound the fields of a chart so, rather than rejecting it.
 constexpr std::int32_t ReplaceAbove(std::int32_t value, std::int32_t limit,

@@ -1,5 +1,5 @@
-// What the readers of single-chart files share: the whole small file, sums of units, the name
-// and the notes as the chart writers join them.
+// What the readers of single-chart files share: the whole small file, the name and the notes as
+// the chart writers join them.
 #pragma once
 
 #include <algorithm>
@@ -28,17 +28,6 @@ inline bool ReadChartFile(const std::string& path, std::string& bytes) {
     }
     std::fclose(file);
     return whole;
-}
-
-// Sums in extended precision with the double factors, as the database readers do, so that
-// equal charts compare equal whichever file they came from. A zero stays +0.
-inline double SumOfUnits(long double units, long double minutes, long double seconds,
-                         bool negative) {
-    constexpr double kMinuteFactor = 1.0 / 60;
-    constexpr double kSecondFactor = 1.0 / 3600;
-    const long double sum = units + minutes * static_cast<long double>(kMinuteFactor) +
-                            seconds * static_cast<long double>(kSecondFactor);
-    return static_cast<double>(negative && sum != 0 ? -sum : sum);
 }
 
 // "Family Given": the first space parts the names, as the HOR and SZK targets join them.

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/CodePage.h"
+#include "core/Sexagesimal.h"
 #include "formats/ChartFileReading.h"
 
 namespace tervalo {
@@ -719,17 +720,18 @@ bool ParseMorinusChart(std::string_view bytes, AafRecord& chart, ChartFileRead& 
         std::clamp<std::int64_t>(flag(kBeforeEra) ? -year : year, kMinYear, kMaxYear));
     chart.Month = static_cast<std::int32_t>(whole(kMonth));
     chart.Day = static_cast<std::int32_t>(whole(kDay));
-    chart.Time = SumOfUnits(number(kHour), number(kMinute), number(kSecond), false);
+    chart.Time = SignedSexagesimalSum(number(kHour), number(kMinute), number(kSecond), false);
     chart.Gregorian = whole(kCalendar) != kJulian;
 
-    chart.Longitude = SumOfUnits(number(kLongitudeDegrees), number(kLongitudeMinutes),
-                                 number(kLongitudeSeconds), !flag(kEast));
-    chart.Latitude = SumOfUnits(number(kLatitudeDegrees), number(kLatitudeMinutes),
-                                number(kLatitudeSeconds), !flag(kNorth));
+    chart.Longitude = SignedSexagesimalSum(number(kLongitudeDegrees), number(kLongitudeMinutes),
+                                           number(kLongitudeSeconds), !flag(kEast));
+    chart.Latitude = SignedSexagesimalSum(number(kLatitudeDegrees), number(kLatitudeMinutes),
+                                          number(kLatitudeSeconds), !flag(kNorth));
 
     // The record counts zones positive west of Greenwich, so an east zone is negative.
     if (zoneType == kZoneTime) {
-        chart.TimeZone = SumOfUnits(number(kZoneHours), number(kZoneMinutes), 0, flag(kZoneEast));
+        chart.TimeZone =
+            SignedSexagesimalSum(number(kZoneHours), number(kZoneMinutes), 0, flag(kZoneEast));
     } else if (zoneType == kUniversalTime) {
         chart.TimeZone = 0.0;
     } else {  // local mean time, or local apparent time

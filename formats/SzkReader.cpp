@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/CodePage.h"
+#include "core/Sexagesimal.h"
 #include "formats/ChartFileReading.h"
 
 namespace tervalo {
@@ -184,9 +185,9 @@ bool ParseSzkChart(std::string_view bytes, AafRecord& chart, ChartFileRead& read
         std::clamp<std::int64_t>(IsTrue(info[kBeforeEra]) ? -year : year, kMinYear, kMaxYear));
     chart.Month = static_cast<std::int32_t>(NumberOf(info[kMonth], 1));
     chart.Day = static_cast<std::int32_t>(NumberOf(info[kDay], 1));
-    chart.Time = SumOfUnits(static_cast<long double>(NumberOf(info[kHour])),
-                            static_cast<long double>(NumberOf(info[kMinute])),
-                            static_cast<long double>(NumberOf(info[kSecond])), false);
+    chart.Time = SignedSexagesimalSum(static_cast<long double>(NumberOf(info[kHour])),
+                                      static_cast<long double>(NumberOf(info[kMinute])),
+                                      static_cast<long double>(NumberOf(info[kSecond])), false);
 
     SetFieldText(chart.Place, info[kCity].value_or(""));
     const std::string_view country = info[kCountry].value_or("");
@@ -194,16 +195,17 @@ bool ParseSzkChart(std::string_view bytes, AafRecord& chart, ChartFileRead& read
 
     // Only the degrees carry the sign.
     chart.Longitude =
-        SumOfUnits(Magnitude(info[kLongitudeDegree]), Magnitude(info[kLongitudeMinute]),
-                   Magnitude(info[kLongitudeSecond]), IsNegative(info[kLongitudeDegree]));
+        SignedSexagesimalSum(Magnitude(info[kLongitudeDegree]), Magnitude(info[kLongitudeMinute]),
+                             Magnitude(info[kLongitudeSecond]), IsNegative(info[kLongitudeDegree]));
     chart.Latitude =
-        SumOfUnits(Magnitude(info[kLatitudeDegree]), Magnitude(info[kLatitudeMinute]),
-                   Magnitude(info[kLatitudeSecond]), IsNegative(info[kLatitudeDegree]));
+        SignedSexagesimalSum(Magnitude(info[kLatitudeDegree]), Magnitude(info[kLatitudeMinute]),
+                             Magnitude(info[kLatitudeSecond]), IsNegative(info[kLatitudeDegree]));
 
     // The chart program writes a west zone's hour with its minus and TZoneWest=T; older files
     // of this program wrote the hour without its sign. The record counts west positive.
     const bool west = IsTrue(info[kZoneWest]) || IsNegative(info[kZoneHour]);
-    chart.TimeZone = SumOfUnits(Magnitude(info[kZoneHour]), Magnitude(info[kZoneMinute]), 0, !west);
+    chart.TimeZone =
+        SignedSexagesimalSum(Magnitude(info[kZoneHour]), Magnitude(info[kZoneMinute]), 0, !west);
     if (EqualIgnoringCase(info[kZoneCode].value_or(""), "LMT")) {
         chart.DaylightCode = kLocalMeanTimeCode;
         chart.TimeZone = chart.Longitude == 0 ? 0.0 : -chart.Longitude / 15;

@@ -12,9 +12,12 @@
 #include "core/Platform.h"
 #include "formats/AafDatabase.h"
 #include "formats/ChartSource.h"
+#include "formats/CsvReader.h"
+#include "formats/MorinusReader.h"
 #include "formats/PlacidusReader.h"
 #include "formats/QckDatabase.h"
 #include "formats/SolarFireReader.h"
+#include "formats/SzkReader.h"
 #include "run/FileList.h"
 #include "run/TakenPaths.h"
 
@@ -152,6 +155,15 @@ struct InputRow {
     ChartListReader ReadCharts;     // second pass: other programs' databases
 };
 
+// A chart file of another program's, read into a record and then taken by the receiver.
+template <bool (*Read)(const std::string&, AafRecord&, ChartFileRead&)>
+bool ReadThroughRecord(const std::string& path, ChartReceiver& receiver, ChartFileRead& read) {
+    AafRecord chart;
+    if (!Read(path, chart, read)) return false;
+    receiver.Take(chart);
+    return true;
+}
+
 constexpr std::size_t kPlacidusMagicSize = 28;
 bool StartsAsPlacidus(std::string_view start) {
     return start.substr(0, kPlacidusMagicSize) == "PLACIDUS v4.0 Horoscope File";
@@ -164,8 +176,14 @@ const InputRow kInputTable[] = {
          return read.Recognised;
      },
      "placidus", DatabaseWalk::None, nullptr},
+    // Morinus keeps its charts as pickled values under the same extension.
+    {".hor", InputPass::ChartFiles, nullptr, ReadThroughRecord<ReadMorinusChart>, "morinus",
+     DatabaseWalk::None, nullptr},
+    {".szk", InputPass::ChartFiles, nullptr, ReadThroughRecord<ReadSzkChart>, "regiomontanus",
+     DatabaseWalk::None, nullptr},
     {".aaf", InputPass::Databases, nullptr, nullptr, nullptr, DatabaseWalk::Aaf, nullptr},
     {".qck", InputPass::Databases, nullptr, nullptr, nullptr, DatabaseWalk::Qck, nullptr},
+    {".csv", InputPass::Databases, nullptr, nullptr, nullptr, DatabaseWalk::None, ReadCsvCharts},
     {".sfcht", InputPass::Databases, nullptr, nullptr, nullptr, DatabaseWalk::None,
      ReadSolarFireCharts},
 };
@@ -378,17 +396,24 @@ private:
             ShowCountNow();
             return true;
         }
+        bool anyChartFile = false;
         for (const InputRow& gathering : kInputTable) {
             if (gathering.Pass != InputPass::ChartFiles) continue;
+            bool any = false;
             for (std::size_t i = 0; i < Request.Entries.size(); ++i) {
-                if (KindOf(i) == &gathering && !ReadChartFile(i)) return false;
+                if (KindOf(i) != &gathering) continue;
+                any = true;
+                if (!ReadChartFile(i)) return false;
             }
+            if (!any) continue;
+            anyChartFile = true;
             ShowCountNow();
             if (ChartCount > 0) {
                 WriteOutput(StampedBase(gathering.GatheredName));
                 ChartCount = 0;
             }
         }
+        if (!anyChartFile) ShowCountNow();
         return true;
     }
 

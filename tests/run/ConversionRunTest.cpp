@@ -458,16 +458,42 @@ TEST_F(ConversionRunTest, AbortDuringThePlacidusPassWritesNothing) {
     EXPECT_TRUE(OutputNames().empty());
 }
 
-TEST_F(ConversionRunTest, ChartFilesOfOtherProgramsSharingTheExtensionArePassedOver) {
-    const fs::path samples = test::SamplesDir();
-    const fs::path morinus = samples / "morinus-Alan_Turing.hor";
+// Per file, each kind of chart file gathers into its own output, in a fixed order; combined,
+// they come first in the list's order. Placidus and Morinus share ".hor" and are told apart by
+// their content; a ".hor" of neither kind is passed over.
+TEST_F(ConversionRunTest, ChartFilesOfEachKindGatherIntoTheirOwnOutputs) {
+    const fs::path morinus = test::SamplesDir() / "morinus-Alan_Turing.hor";
     REQUIRE_SAMPLE(morinus);
+    const std::string szk = Input("b.szk",
+                                  "[BirthInfo]\r\nName=Regio Chart\r\nYear=1436\r\nMonth=6\r\n"
+                                  "Day=6\r\nHour=12\r\n");
+    const std::string hor = Input("c.hor", PlacidusChart("Placi Chart", "X, H", 1950));
+    const std::string junk = Input("d.hor", "not a chart file of any kind");
     const std::string aaf = Input("a.aaf", AafChart("Kovacs"));
-    const RunReport report = Convert({morinus.string(), aaf}, Target::Aaf, false);
-    ASSERT_EQ(report.Items.size(), 1u);
-    EXPECT_EQ(report.Items[0].Kind, ReportKind::SkippedFile);
-    EXPECT_EQ(report.Items[0].Path, morinus.string());
-    EXPECT_EQ(OutputNames(), std::vector<std::string>{"a.aaf"});
+    const std::vector<std::string> entries = {szk, morinus.string(), junk, hor, aaf};
+
+    const RunReport perFile = Convert(entries, Target::Aaf, false);
+    ASSERT_EQ(perFile.Items.size(), 1u);
+    EXPECT_EQ(perFile.Items[0].Kind, ReportKind::SkippedFile);
+    EXPECT_EQ(perFile.Items[0].Path, junk);
+    const std::string stamp = std::to_string(kFixedStamp);
+    ASSERT_EQ(perFile.WrittenOutputs.size(), 4u);
+    const char* const gathered[] = {"placidus", "morinus", "regiomontanus"};
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(perFile.WrittenOutputs[i], Output(gathered[i] + stamp + ".aaf"));
+    EXPECT_NE(ReadFile(Output("morinus" + stamp + ".aaf")).find("#A93:Alan,Turing,M,"),
+              std::string::npos);
+    EXPECT_NE(ReadFile(Output("regiomontanus" + stamp + ".aaf")).find("#A93:Regio,Chart,"),
+              std::string::npos);
+
+    const RunReport combined = Convert(entries, Target::Aaf, true);
+    ASSERT_EQ(combined.WrittenOutputs.size(), 1u);
+    const std::string text = ReadFile(combined.WrittenOutputs[0]);
+    const std::size_t regio = text.find("#A93:Regio");
+    const std::size_t alan = text.find("#A93:Alan");
+    const std::size_t placi = text.find("#A93:Placi");
+    const std::size_t kovacs = text.find("#A93:Kovacs");
+    EXPECT_TRUE(regio < alan && alan < placi && placi < kovacs) << text;
 }
 
 }  // namespace
