@@ -86,6 +86,12 @@ bool IsLeapYear(std::int32_t year, bool gregorian);
 // 1. 31 December 9999 is the last day that four year digits hold: it is given back unchanged.
 ChartDate NextDay(ChartDate date, bool gregorian);
 
+// The zone of local mean time, which a chart file states by the longitude alone: the
+// longitude's offset, 15 degrees to the hour, west positive; a longitude of 0 gives +0.
+inline double LocalMeanTimeZone(double longitude) {
+    return longitude == 0 ? 0.0 : -longitude / 15;
+}
+
 // Whether a writer writes a year 0 as it stands (AAF and QCK, whose readers read it back) or
 // as year 1 (the formats that have no year 0).
 enum class YearZero { Kept, AsOne };

@@ -10,6 +10,7 @@
 
 #include "core/ChartRecord.h"
 #include "core/Platform.h"
+#include "formats/ChartSource.h"
 
 namespace tervalo {
 
@@ -28,6 +29,17 @@ inline bool ReadChartFile(const std::string& path, std::string& bytes) {
     }
     std::fclose(file);
     return whole;
+}
+
+// The whole file parsed by `parse`; a file that can't be read whole is of no kind.
+inline bool ReadAndParseChartFile(const std::string& path, AafRecord& chart, ChartFileRead& read,
+                                  bool (*parse)(std::string_view, AafRecord&, ChartFileRead&)) {
+    std::string bytes;
+    if (!ReadChartFile(path, bytes)) {
+        read = ChartFileRead{};
+        return false;
+    }
+    return parse(bytes, chart, read);
 }
 
 // "Family Given": the first space parts the names, as the HOR and SZK targets join them.

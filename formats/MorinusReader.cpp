@@ -738,7 +738,7 @@ bool ParseMorinusChart(std::string_view bytes, AafRecord& chart, ChartFileRead& 
         // The record holds no apparent time: it is read as mean time, and said so.
         read.LocalApparentTime = zoneType == kLocalApparentTime;
         chart.DaylightCode = kLocalMeanTimeCode;
-        chart.TimeZone = chart.Longitude == 0 ? 0.0 : -chart.Longitude / 15;
+        chart.TimeZone = LocalMeanTimeZone(chart.Longitude);
     }
     if (chart.DaylightCode != kLocalMeanTimeCode && flag(kDaylightSaving))
         chart.DaylightCode = kDaylightHour;
@@ -749,12 +749,7 @@ bool ParseMorinusChart(std::string_view bytes, AafRecord& chart, ChartFileRead& 
 }
 
 bool ReadMorinusChart(const std::string& path, AafRecord& chart, ChartFileRead& read) {
-    std::string bytes;
-    if (!ReadChartFile(path, bytes)) {
-        read = ChartFileRead{};
-        return false;
-    }
-    return ParseMorinusChart(bytes, chart, read);
+    return ReadAndParseChartFile(path, chart, read, ParseMorinusChart);
 }
 
 }  // namespace tervalo

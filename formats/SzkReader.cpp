@@ -208,7 +208,7 @@ bool ParseSzkChart(std::string_view bytes, AafRecord& chart, ChartFileRead& read
         SignedSexagesimalSum(Magnitude(info[kZoneHour]), Magnitude(info[kZoneMinute]), 0, !west);
     if (EqualIgnoringCase(info[kZoneCode].value_or(""), "LMT")) {
         chart.DaylightCode = kLocalMeanTimeCode;
-        chart.TimeZone = chart.Longitude == 0 ? 0.0 : -chart.Longitude / 15;
+        chart.TimeZone = LocalMeanTimeZone(chart.Longitude);
     } else if (IsTrue(info[kDaylightSaving])) {
         chart.DaylightCode = kDaylightHour;
     }
@@ -220,12 +220,7 @@ bool ParseSzkChart(std::string_view bytes, AafRecord& chart, ChartFileRead& read
 }
 
 bool ReadSzkChart(const std::string& path, AafRecord& chart, ChartFileRead& read) {
-    std::string bytes;
-    if (!ReadChartFile(path, bytes)) {
-        read = ChartFileRead{};
-        return false;
-    }
-    return ParseSzkChart(bytes, chart, read);
+    return ReadAndParseChartFile(path, chart, read, ParseSzkChart);
 }
 
 }  // namespace tervalo
