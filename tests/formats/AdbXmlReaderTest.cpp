@@ -168,7 +168,8 @@ TEST(AdbXmlReaderTest, MapsNamesPlacesAndNotesToWindows1250) {
                 "#COM:Astro-Databank 1019, Rodden AA\r\nOfficer,\r\nborn in Ansbach\r\n\xF5 \x80");
     // Long notes are cut to what the record holds, never inside a line break.
     entry.Biography = std::string(4000, 'a') + "\n" + std::string(100, 'b');
-    const std::string_view notes = FieldText(Parse(Export({entry})).Charts.at(0).Notes);
+    const Parsed cut = Parse(Export({entry}));
+    const std::string_view notes = FieldText(cut.Charts.at(0).Notes);
     EXPECT_EQ(notes.size(), kMaxNotesLength);
     EXPECT_EQ(notes.substr(notes.size() - 2), "bb");
 }
