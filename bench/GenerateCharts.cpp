@@ -99,7 +99,9 @@ constexpr std::string_view kBiographySentences[] = {
     "Transylvania, the Banat and Slovakia, writing them down and recording them on wax "
     "cylinders. ",
     "Sz\xC3\xBClet\xC3\xA9si anyak\xC3\xB6nyv szerint a sz\xC3\xBClet\xC3\xA9s hajnalban "
-    "t\xC3\xB6rt\xC3\xA9nt, a csal\xC3\xA1d h\xC3\xA1z\xC3\xA1ban. ",
+    "t\xC3\xB6rt\xC3\xA9nt, a csal\xC3\xA1"
+    "d h\xC3\xA1z\xC3\xA1"
+    "ban. ",
     "After the war she taught at the academy for thirty years &amp; wrote three books on the "
     "method, which are still read. ",
     "Married in 1923, two children; the marriage ended in divorce eleven years later. ",
@@ -268,7 +270,10 @@ void AppendAdbEntry(std::string& out, std::mt19937& random, long id) {
     const double universal = (minutes + zone) / 1440.0;
     std::snprintf(julianDay, sizeof julianDay, "%.6f",
                   static_cast<double>(JulianDayNumber(year, month, day)) - 0.5 + universal);
-    out += "        <sbtime sbtime_ampm=\"" + clock + (minutes < 720 ? " AM" : " PM") +
+    std::string dial;
+    AppendTwoDigits(dial, (minutes / 60 + 11) % 12 + 1);
+    dial += clock.substr(2);
+    out += "        <sbtime sbtime_ampm=\"" + dial + (minutes < 720 ? " AM" : " PM") +
            "\" ctimetype=\"" + (daylight ? "d" : "s") + "\" stmerid=\"" + meridian + "\" jd_ut=\"" +
            julianDay + "\">" + clock + "</sbtime>\n";
     out += "        <place slati=\"";
@@ -284,7 +289,7 @@ void AppendAdbEntry(std::string& out, std::mt19937& random, long id) {
     out +=
         "</country>\n      </bdata>\n    </public_data>\n    <text_data>\n"
         "      <shortbiography>";
-    const int sentences = 12 + static_cast<int>(random() % 17);
+    const int sentences = 11 + static_cast<int>(random() % 17);
     for (int i = 0; i < sentences; ++i) {
         out += kBiographySentences[random() % std::size(kBiographySentences)];
         if (random() % 6 == 0) out += "\n\n";

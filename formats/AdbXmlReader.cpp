@@ -103,53 +103,43 @@ std::string_view Trimmed(std::string_view text) {
     return text.substr(first, text.find_last_not_of(kXmlSpace) - first + 1);
 }
 
-// Windows-1250 text written into a fixed field, converted from UTF-8 as it goes.
-class FieldText1250 {
+// Texts come from expat as UTF-8 and become Windows-1250 as the UTF-8 loader makes them (accents
+// given as combining marks joined to their letters), converted once, in place.
+std::string_view ToWindows1250(std::string& text, std::size_t& unconvertible) {
+    std::size_t length = text.size();
+    unconvertible += ConvertUtf8ToWindows1250(text.data(), length).Unconvertible;
+    text.resize(length);
+    return text;
+}
+
+// Text written into a fixed field of `capacity` bytes and its NUL. Line breaks and tabs, which
+// character references can put anywhere, become spaces: each text sits on one line.
+class FieldWriter {
 public:
-    FieldText1250(char* field, std::size_t capacity, std::size_t& unconvertible)
-        : Field(field), Capacity(capacity), Unconvertible(unconvertible) {}
-    ~FieldText1250() { Field[Length] = '\0'; }
-    FieldText1250(const FieldText1250&) = delete;
-    FieldText1250& operator=(const FieldText1250&) = delete;
+    FieldWriter(char* field, std::size_t capacity) : Field(field), Capacity(capacity) {}
+    ~FieldWriter() { Field[Length] = '\0'; }
+    FieldWriter(const FieldWriter&) = delete;
+    FieldWriter& operator=(const FieldWriter&) = delete;
 
     std::size_t Room() const { return Capacity - Length; }
-    void PutAscii(std::string_view text) {
+    void Put(std::string_view text) {
         for (const char c : text.substr(0, Room()))
-            Field[Length++] = c;
+            Field[Length++] = static_cast<unsigned char>(c) < 0x20 ? ' ' : c;
     }
-    // A field of one line gets spaces for the line breaks and tabs that character references
-    // can put into it.
-    void PutUtf8(std::string_view utf8, bool oneLine) {
-        for (std::size_t at = 0; at < utf8.size() && Length < Capacity;) {
-            char32_t codePoint = 0;
-            std::size_t size = DecodeUtf8At(utf8, at, codePoint);
-            unsigned char byte = 0;
-            if (size == 0) {
-                size = 1;
-            } else if (oneLine && codePoint < 0x20) {
-                byte = ' ';
-            } else {
-                byte = Windows1250ByteOf(codePoint);
-            }
-            if (byte == 0) {
-                byte = '?';
-                ++Unconvertible;
-            }
-            Field[Length++] = static_cast<char>(byte);
-            at += size;
-        }
+    void PutLineBreak() {
+        Field[Length++] = '\r';
+        Field[Length++] = '\n';
     }
 
 private:
     char* Field;
     std::size_t Capacity;
-    std::size_t& Unconvertible;
     std::size_t Length = 0;
 };
 
 template <std::size_t N>
-void SetUtf8Field(char (&field)[N], std::string_view utf8, std::size_t& unconvertible) {
-    FieldText1250(field, N - 1, unconvertible).PutUtf8(Trimmed(utf8), true);
+void SetOneLineField(char (&field)[N], std::string_view text) {
+    FieldWriter(field, N - 1).Put(Trimmed(text));
 }
 
 bool ParseWhole(std::string_view text, std::int32_t& value) {
@@ -288,28 +278,28 @@ enum class MappedAs { Chart, Untimed, Unreadable };
 
 // Notes: where the chart comes from and how sure its time is, then the biography's lines.
 // Blank lines are left out: in AAF a blank line ends the record.
-void SetNotes(const Entry& entry, AafRecord& record, std::size_t& unconvertible) {
-    FieldText1250 notes(record.Notes, kMaxNotesLength, unconvertible);
-    notes.PutAscii(kNotesHead);
-    notes.PutUtf8(Trimmed(entry.Id), true);
-    const std::string_view rating = Trimmed(entry.Rating);
+void SetNotes(std::string_view id, std::string_view rating, std::string_view biography,
+              AafRecord& record) {
+    FieldWriter notes(record.Notes, kMaxNotesLength);
+    notes.Put(kNotesHead);
+    notes.Put(id);
     if (!rating.empty()) {
-        notes.PutAscii(kRatingHead);
-        notes.PutUtf8(rating, true);
+        notes.Put(kRatingHead);
+        notes.Put(rating);
     }
-    std::string_view rest = entry.Biography;
-    while (!rest.empty()) {
-        const std::size_t end = std::min(rest.find_first_of("\r\n"), rest.size());
-        const std::string_view line = Trimmed(rest.substr(0, end));
-        rest.remove_prefix(std::min(end + 1, rest.size()));
+    while (!biography.empty()) {
+        // expat hands every line end over as LF.
+        const std::size_t end = std::min(biography.find('\n'), biography.size());
+        const std::string_view line = Trimmed(biography.substr(0, end));
+        biography.remove_prefix(std::min(end + 1, biography.size()));
         if (line.empty()) continue;
         if (notes.Room() < 3) break;  // the line break and at least one letter
-        notes.PutAscii("\r\n");
-        notes.PutUtf8(line, true);
+        notes.PutLineBreak();
+        notes.Put(line);
     }
 }
 
-MappedAs MapEntry(const Entry& entry, AafRecord& record, std::size_t& unconvertible) {
+MappedAs MapEntry(Entry& entry, AafRecord& record, std::size_t& unconvertible) {
     static_cast<ChartRecord&>(record) = ChartRecord{};
     record.Notes[0] = '\0';
     if (entry.TooLong || !entry.HasDate) return MappedAs::Unreadable;
@@ -372,17 +362,19 @@ MappedAs MapEntry(const Entry& entry, AafRecord& record, std::size_t& unconverti
          !ParseAngle(entry.Longitude, 'e', 'w', 180.0, record.Longitude)))
         return MappedAs::Unreadable;
 
-    const std::string_view name = Trimmed(entry.Name);
+    const std::string_view name = Trimmed(ToWindows1250(entry.Name, unconvertible));
     const std::size_t comma = name.find(kNameSeparator);
-    SetUtf8Field(record.LastName, name.substr(0, comma), unconvertible);
+    SetOneLineField(record.LastName, name.substr(0, comma));
     if (comma != std::string_view::npos)
-        SetUtf8Field(record.FirstName, name.substr(comma + kNameSeparator.size()), unconvertible);
+        SetOneLineField(record.FirstName, name.substr(comma + kNameSeparator.size()));
     const std::string_view sex = Trimmed(entry.Sex);
     record.Gender = sex == "m" ? 'M' : sex == "f" ? 'F' : '*';
-    SetUtf8Field(record.Place, entry.Place, unconvertible);
-    SetUtf8Field(record.Country, Trimmed(entry.Country).empty() ? entry.CountryCode : entry.Country,
-                 unconvertible);
-    SetNotes(entry, record, unconvertible);
+    SetOneLineField(record.Place, ToWindows1250(entry.Place, unconvertible));
+    std::string& country = Trimmed(entry.Country).empty() ? entry.CountryCode : entry.Country;
+    SetOneLineField(record.Country, ToWindows1250(country, unconvertible));
+    SetNotes(Trimmed(ToWindows1250(entry.Id, unconvertible)),
+             Trimmed(ToWindows1250(entry.Rating, unconvertible)),
+             ToWindows1250(entry.Biography, unconvertible), record);
 
     if (timed && zoned) return MappedAs::Chart;
     record.Time = kNoon;
@@ -595,7 +587,12 @@ private:
     void Text(const XML_Char* text, int length) {
         if (Collecting == nullptr || length <= 0) return;
         const std::size_t room = kMaxFieldText - std::min(kMaxFieldText, Collecting->size());
-        Collecting->append(text, std::min(room, static_cast<std::size_t>(length)));
+        std::size_t taken = std::min(room, static_cast<std::size_t>(length));
+        // A text cut at its cap ends with a whole character, so that it stays UTF-8.
+        if (taken < static_cast<std::size_t>(length))
+            while (taken > 0 && (static_cast<unsigned char>(text[taken]) & 0xC0) == 0x80)
+                --taken;
+        Collecting->append(text, taken);
     }
 
     static void XMLCALL OnStart(void* self, const XML_Char* name, const XML_Char** attributes) {

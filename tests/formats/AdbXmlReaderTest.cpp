@@ -172,6 +172,11 @@ TEST(AdbXmlReaderTest, MapsNamesPlacesAndNotesToWindows1250) {
     const std::string_view notes = FieldText(cut.Charts.at(0).Notes);
     EXPECT_EQ(notes.size(), kMaxNotesLength);
     EXPECT_EQ(notes.substr(notes.size() - 2), "bb");
+    // A biography beyond what is kept of a text is cut at a whole character, and converts.
+    entry.Biography = "a";
+    for (int i = 0; i < 40000; ++i)
+        entry.Biography += "\xC5\x91";
+    ExpectBytes(FieldText(Parse(Export({entry})).Charts.at(0).Notes).substr(37, 3), "a\xF5\xF5");
 }
 
 TEST(AdbXmlReaderTest, PassesOverUnreadableEntriesAndForeignFiles) {
