@@ -309,10 +309,11 @@ MappedAs MapEntry(Entry& entry, AafRecord& record, std::size_t& unconvertible) {
         !ParseWhole(entry.Day, record.Day))
         return MappedAs::Unreadable;
     record.Gregorian = Trimmed(entry.Calendar) != "j";
+    if (year <= kMinYear || year > kMaxYear) return MappedAs::Unreadable;
     // The export counts years astronomically, 0 being 1 BC; the record has no year 0.
     record.Year = year < 1 ? year - 1 : year;
-    if (record.Year < kMinYear || record.Year > kMaxYear || record.Month < 1 || record.Month > 12 ||
-        record.Day < 1 || record.Day > DaysInMonth(record.Year, record.Month, record.Gregorian))
+    if (record.Month < 1 || record.Month > 12 || record.Day < 1 ||
+        record.Day > DaysInMonth(record.Year, record.Month, record.Gregorian))
         return MappedAs::Unreadable;
 
     bool timed = false;

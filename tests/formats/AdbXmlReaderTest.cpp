@@ -180,7 +180,7 @@ TEST(AdbXmlReaderTest, MapsNamesPlacesAndNotesToWindows1250) {
 }
 
 TEST(AdbXmlReaderTest, PassesOverUnreadableEntriesAndForeignFiles) {
-    std::vector<EntryXml> entries(9);
+    std::vector<EntryXml> entries(10);
     entries[1].Date = R"(iyear="1906" imonth="10")";
     entries[2].Date = R"(iyear="1906" imonth="2" iday="30")";
     entries[3].Clock = "9h";
@@ -188,15 +188,16 @@ TEST(AdbXmlReaderTest, PassesOverUnreadableEntriesAndForeignFiles) {
     entries[5].Time = R"(stmerid="q1e")";
     entries[6].Time = R"(jd_ut="nan")";
     entries[7].Id = std::string(100, '7');  // an attribute longer than any value of the format
+    entries[8].Date = R"(iyear="-2147483648" imonth="1" iday="1")";
     for (std::size_t i = 0; i < entries.size(); ++i)
         entries[i].Name = "Entry" + std::to_string(i);
     const std::string text = Export(entries);
     const Parsed parsed = Parse(text);
     ASSERT_TRUE(parsed.Read.Recognised);
     ASSERT_EQ(parsed.Charts.size(), 2u);
-    EXPECT_EQ(FieldText(parsed.Charts[1].LastName), "Entry8");
+    EXPECT_EQ(FieldText(parsed.Charts[1].LastName), "Entry9");
     std::vector<std::uint32_t> lines;
-    for (int i = 1; i <= 7; ++i)
+    for (int i = 1; i <= 8; ++i)
         lines.push_back(LineOf(text, "<name>Entry" + std::to_string(i)) - 2);
     EXPECT_EQ(parsed.Read.SkippedLines, lines);
     EXPECT_EQ(parsed.Read.BrokenOffAt, 0u);
