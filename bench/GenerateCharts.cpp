@@ -1,8 +1,10 @@
 // tervalo-generate: writes large, realistic chart databases for the benchmarks.
 //
-//   tervalo-generate aaf|aaf-utf8|qck CHARTS FILE
+//   tervalo-generate aaf|aaf-utf8|qck|adbxml CHARTS FILE
 //
-// The same seed gives the same file; about a fifth of the AAF charts carry notes.
+// The same seed gives the same file; about a fifth of the AAF charts carry notes. An
+// Astro-Databank export's entries carry biographies and research data as the real one does:
+// 78,000 entries make some 230 MB.
 #include <cstdio>
 #include <cstdlib>
 #include <random>
@@ -90,7 +92,30 @@ constexpr Text kNotes[] = {
      "#Ikertestv\xC3\xA9r, a m\xC3\xA1sodik sz\xC3\xBClet\xC3\xA9s"},
 };
 
-enum class Format { Aaf, AafUtf8, Qck };
+// Sentences of the biographies, UTF-8.
+constexpr std::string_view kBiographySentences[] = {
+    "Hungarian composer and pianist, one of the founders of ethnomusicology. ",
+    "He collected some ten thousand folk songs on his travels through the villages of "
+    "Transylvania, the Banat and Slovakia, writing them down and recording them on wax "
+    "cylinders. ",
+    "Sz\xC3\xBClet\xC3\xA9si anyak\xC3\xB6nyv szerint a sz\xC3\xBClet\xC3\xA9s hajnalban "
+    "t\xC3\xB6rt\xC3\xA9nt, a csal\xC3\xA1"
+    "d h\xC3\xA1z\xC3\xA1"
+    "ban. ",
+    "After the war she taught at the academy for thirty years &amp; wrote three books on the "
+    "method, which are still read. ",
+    "Married in 1923, two children; the marriage ended in divorce eleven years later. ",
+    "Emigrated to New York in 1940, where he died of leukaemia five years afterwards. ",
+    "Die Familie zog 1912 nach M\xC3\xBCnchen, wo er das Gymnasium besuchte und sp\xC3\xA4ter "
+    "Rechtswissenschaft studierte. ",
+};
+constexpr std::string_view kCategories[] = {
+    "Vocation : Entertain : Music : Composer", "Vocation : Education : Teacher",
+    "Personal : Death : Illness/ Disease",     "Family : Relationship : Divorce",
+    "Personal : Travel : Emigrated",           "Notable : Awards : Vocational",
+};
+
+enum class Format { Aaf, AafUtf8, Qck, AdbXml };
 
 std::string_view Pick(const Text& text, Format format) {
     return format == Format::AafUtf8 ? text.Utf8 : text.Windows1250;
@@ -199,11 +224,93 @@ void AppendQckChart(std::string& out, std::mt19937& random) {
     out += "\r\n";
 }
 
+// The Julian day number of a Gregorian date (the day that starts at its noon).
+long JulianDayNumber(int year, int month, int day) {
+    const int a = (14 - month) / 12;
+    const long y = year + 4800 - a;
+    const long m = month + 12 * a - 3;
+    return day + (153 * m + 2) / 5 + 365 * y + y / 4 - y / 100 + y / 400 - 32045;
+}
+
+void AppendAdbEntry(std::string& out, std::mt19937& random, long id) {
+    const Text& last = kLastNames[random() % std::size(kLastNames)];
+    const Text& first = kFirstNames[random() % std::size(kFirstNames)];
+    const Place& place = kPlaces[random() % std::size(kPlaces)];
+    const int year = 1850 + static_cast<int>(random() % 170);
+    const int month = 1 + static_cast<int>(random() % 12);
+    const int day = 1 + static_cast<int>(random() % 28);
+    const int minutes = static_cast<int>(random() % (24 * 60));
+    const bool daylight = random() % 4 == 0;
+    const int zone = place.Zone - (daylight ? 60 : 0);  // in force, minutes west
+    const std::string idText = std::to_string(id);
+    out += "  <adb_entry adb_id=\"" + idText + "\">\n    <public_data>\n      <name>";
+    out += last.Utf8;
+    out += ", ";
+    out += first.Utf8;
+    out += "</name>\n      <sflname>";
+    out += first.Utf8;
+    out += ' ';
+    out += last.Utf8;
+    out += random() % 2 ? "</sflname>\n      <gender csex=\"m\">M</gender>\n"
+                        : "</sflname>\n      <gender csex=\"f\">F</gender>\n";
+    out += "      <roddenrating rrc=\"1\">AA</roddenrating>\n      <bdata>\n";
+    const std::string date =
+        std::to_string(year) + "/" + std::to_string(month) + "/" + std::to_string(day);
+    out += "        <sbdate ccalendar=\"g\" iyear=\"" + std::to_string(year) + "\" imonth=\"" +
+           std::to_string(month) + "\" iday=\"" + std::to_string(day) + "\">" + date +
+           "</sbdate>\n";
+    std::string clock;
+    AppendTwoDigits(clock, minutes / 60);
+    clock += ':';
+    AppendTwoDigits(clock, minutes % 60);
+    const int standard = place.Zone < 0 ? -place.Zone : place.Zone;
+    std::string meridian = "h" + std::to_string(standard / 60) + (place.Zone < 0 ? "e" : "w");
+    if (standard % 60 != 0) AppendTwoDigits(meridian, standard % 60);
+    char julianDay[32];
+    const double universal = (minutes + zone) / 1440.0;
+    std::snprintf(julianDay, sizeof julianDay, "%.6f",
+                  static_cast<double>(JulianDayNumber(year, month, day)) - 0.5 + universal);
+    std::string dial;
+    AppendTwoDigits(dial, (minutes / 60 + 11) % 12 + 1);
+    dial += clock.substr(2);
+    out += "        <sbtime sbtime_ampm=\"" + dial + (minutes < 720 ? " AM" : " PM") +
+           "\" ctimetype=\"" + (daylight ? "d" : "s") + "\" stmerid=\"" + meridian + "\" jd_ut=\"" +
+           julianDay + "\">" + clock + "</sbtime>\n";
+    out += "        <place slati=\"";
+    AppendAngle(out, place.Latitude, 'n', 's');
+    out += "\" slong=\"";
+    AppendAngle(out, place.Longitude, 'e', 'w');
+    out += "\">";
+    out += place.Name.Utf8;
+    out += "</place>\n        <country sctr=\"";
+    out += place.Country;
+    out += "\">";
+    out += place.Country;
+    out +=
+        "</country>\n      </bdata>\n    </public_data>\n    <text_data>\n"
+        "      <shortbiography>";
+    const int sentences = 11 + static_cast<int>(random() % 17);
+    for (int i = 0; i < sentences; ++i) {
+        out += kBiographySentences[random() % std::size(kBiographySentences)];
+        if (random() % 6 == 0) out += "\n\n";
+    }
+    out += "</shortbiography>\n    </text_data>\n    <research_data>\n      <categories>\n";
+    const int categories = 2 + static_cast<int>(random() % 4);
+    for (int i = 0; i < categories; ++i) {
+        const std::size_t category = random() % std::size(kCategories);
+        out += "        <category cat_id=\"" + std::to_string(100 + category) + "\">";
+        out += kCategories[category];
+        out += "</category>\n";
+    }
+    out += "      </categories>\n      <source_notes>Birth certificate in hand, entry " + idText +
+           ".</source_notes>\n    </research_data>\n  </adb_entry>\n";
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
     if (argc != 4) {
-        std::fputs("usage: tervalo-generate aaf|aaf-utf8|qck CHARTS FILE\n", stderr);
+        std::fputs("usage: tervalo-generate aaf|aaf-utf8|qck|adbxml CHARTS FILE\n", stderr);
         return 2;
     }
     const std::string_view kind = argv[1];
@@ -212,6 +319,8 @@ int main(int argc, char* argv[]) {
         format = Format::AafUtf8;
     } else if (kind == "qck") {
         format = Format::Qck;
+    } else if (kind == "adbxml") {
+        format = Format::AdbXml;
     } else if (kind != "aaf") {
         std::fprintf(stderr, "unknown format: %s\n", argv[1]);
         return 2;
@@ -224,8 +333,14 @@ int main(int argc, char* argv[]) {
     }
     std::mt19937 random(20261208);
     std::string block;
+    if (format == Format::AdbXml)
+        block =
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+            "<astrodatabank_export export_format=\"160715\">\n";
     for (long i = 0; i < charts; ++i) {
-        if (format == Format::Qck) {
+        if (format == Format::AdbXml) {
+            AppendAdbEntry(block, random, i + 1);
+        } else if (format == Format::Qck) {
             AppendQckChart(block, random);
         } else {
             AppendAafChart(block, random, format);
@@ -235,6 +350,7 @@ int main(int argc, char* argv[]) {
             block.clear();
         }
     }
+    if (format == Format::AdbXml) block += "</astrodatabank_export>\n";
     std::fwrite(block.data(), 1, block.size(), file);
     return std::fclose(file) == 0 ? 0 : 1;
 }

@@ -1,5 +1,6 @@
 # Cross build for Windows x64 with Debian's MinGW-w64 compiler, the POSIX-thread flavour so that
-# std::thread works. The Windows Qt, when given as TERVALO_QT_WINDOWS_DIR, is searched as well.
+# std::thread works. The Windows Qt and expat, when given as TERVALO_QT_WINDOWS_DIR and
+# TERVALO_EXPAT_WINDOWS_DIR, are searched as well.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
@@ -10,6 +11,10 @@ set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
 if(TERVALO_QT_WINDOWS_DIR)
     list(PREPEND CMAKE_FIND_ROOT_PATH "${TERVALO_QT_WINDOWS_DIR}")
     list(APPEND CMAKE_PREFIX_PATH "${TERVALO_QT_WINDOWS_DIR}")
+endif()
+if(TERVALO_EXPAT_WINDOWS_DIR)
+    list(PREPEND CMAKE_FIND_ROOT_PATH "${TERVALO_EXPAT_WINDOWS_DIR}")
+    list(APPEND CMAKE_PREFIX_PATH "${TERVALO_EXPAT_WINDOWS_DIR}")
 endif()
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     cmake g++ make pkg-config python3
-    libgtest-dev libgmock-dev libbenchmark-dev
+    libgtest-dev libgmock-dev libbenchmark-dev libexpat1-dev
     qt6-base-dev qt6-qpa-plugins qt6-translations-l10n fonts-liberation xvfb xauth x11-utils
     clang-14 libclang-rt-14-dev
 )

@@ -49,6 +49,7 @@ if [ "${TERVALO_WINDOWS:-1}" != 0 ]; then
     bash scripts/setup.sh windows
     # An unpack of ../shared/windows/ when it is there, otherwise Qt built from source (long).
     bash scripts/build-qt-windows.sh >/dev/null
+    bash scripts/build-expat-windows.sh >/dev/null
     cmake --preset windows >/dev/null
     cmake --build --preset windows -j"$jobs"
     bash scripts/wine-prefix.sh build/windows/wine-prefix
