@@ -11,6 +11,7 @@
 #include "core/CodePage.h"
 #include "core/Platform.h"
 #include "formats/AafDatabase.h"
+#include "formats/AdbXmlReader.h"
 #include "formats/ChartSource.h"
 #include "formats/CsvReader.h"
 #include "formats/MorinusReader.h"
@@ -186,6 +187,7 @@ const InputRow kInputTable[] = {
     {".csv", InputPass::Databases, nullptr, nullptr, nullptr, DatabaseWalk::None, ReadCsvCharts},
     {".sfcht", InputPass::Databases, nullptr, nullptr, nullptr, DatabaseWalk::None,
      ReadSolarFireCharts},
+    {".xml", InputPass::Databases, nullptr, nullptr, nullptr, DatabaseWalk::None, ReadAdbXmlCharts},
 };
 constexpr std::size_t kNoInput = static_cast<std::size_t>(-1);
 // Enough of a file's start for every content test.
