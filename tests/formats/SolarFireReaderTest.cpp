@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
+#include "core/Platform.h"
 
 namespace tervalo {
 namespace {
@@ -233,7 +234,7 @@ TEST(SolarFireReaderTest, DamageStopsTheFileWhereItLies) {
 TEST(SolarFireReaderTest, ReadsAFileByItsPath) {
     test::TempDir dir;
     const std::string path = dir.File("Charts \xC3\xA9.SFcht");
-    test::WriteFile(path, BuildFile(kWithSubCharts));
+    test::WriteFile(PathFromUtf8(path), BuildFile(kWithSubCharts));
     std::size_t charts = 0;
     const auto count = [&](const AafRecord&) { return ++charts > 0; };
     EXPECT_TRUE(ReadSolarFireCharts(path, count).Recognised);
