@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "core/Platform.h"
+#include "core/TextBlock.h"
 
 namespace tervalo {
 

@@ -10,6 +10,7 @@
 
 #include "core/ChartRecord.h"
 #include "core/Platform.h"
+#include "core/TextBlock.h"
 #include "formats/ChartSource.h"
 
 namespace tervalo {

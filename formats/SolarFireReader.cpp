@@ -17,6 +17,7 @@
 #include "core/CodePage.h"
 #include "core/Platform.h"
 #include "core/Sexagesimal.h"
+#include "core/TextBlock.h"
 
 namespace tervalo {
 
@@ -295,8 +296,8 @@ bool DecodeChartFields(Block fields, TextConverter& converter, AafRecord& record
     record.Day = fields.U8(kDayOffset);
     record.Gregorian = IsGregorianDate(record.Year, record.Month, record.Day);
 
-    record.Time = SexagesimalSum(fields.U8(kHourOffset), fields.U8(kMinuteOffset),
-                                 fields.U8(kSecondOffset));
+    record.Time =
+        SexagesimalSum(fields.U8(kHourOffset), fields.U8(kMinuteOffset), fields.U8(kSecondOffset));
     return true;
 }
 

@@ -227,6 +227,20 @@ TForm1::TForm1(QWidget* parent)
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint),
       ExecutablePath(QCoreApplication::applicationFilePath()) {
+    SetUpWindow();
+    CreateListButtons();
+    CreateList();
+    CreateGroups();
+    CreateRunControls();
+    CreateNotes();
+    ChainTabOrder();
+    CreateOpenDialog();
+    ConnectButtons();
+    CreateDatabases();
+}
+
+// The window itself: its fixed size and place, title, icon, and the font its controls inherit.
+void TForm1::SetUpWindow() {
     LoadTervaloResources();
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Tervalo 1.5"));
@@ -235,7 +249,10 @@ TForm1::TForm1(QWidget* parent)
     setFont(ArialFont(12));
     setFixedSize(700, 422);
     move(290, 247);
+}
 
+// The buttons above the list: add, delete, clear, and the about box at the right.
+void TForm1::CreateListButtons() {
     AddButton = MakeButton(this, "AddButton", QStringLiteral(u"Fájlok hozzáadása..."),
                            {14, 4, 139, 25}, QStringLiteral(u"Átalakítandó fájlok kiválasztása"));
     Button3 =
@@ -243,7 +260,9 @@ TForm1::TForm1(QWidget* parent)
                    QStringLiteral(u"A kiválasztott fájl leszedése a listáról"));
     Button4 = MakeButton(this, "Button4", QStringLiteral(u"Lista törlése"), {340, 4, 97, 25});
     Button1 = MakeButton(this, "Button1", QStringLiteral(u"Névjegy..."), {557, 4, 81, 25});
+}
 
+void TForm1::CreateList() {
     Box = new QListWidget(this);
     Box->setObjectName(QStringLiteral("Box"));
     Box->setGeometry(5, 33, 691, 255);
@@ -255,7 +274,9 @@ TForm1::TForm1(QWidget* parent)
     boxPalette.setColor(QPalette::Text, Qt::black);
     Box->setPalette(boxPalette);
     Box->installEventFilter(this);
+}
 
+void TForm1::CreateGroups() {
     Group1 = new TRadioGroup(
         QStringLiteral(u"Cél adatbázis"),
         {QStringLiteral("AAF (MegaStar, AstroSys)"),
@@ -273,7 +294,10 @@ TForm1::TForm1(QWidget* parent)
     Group2->setObjectName(QStringLiteral("Group2"));
     Group2->setGeometry(236, 291, 161, 58);
     Group2->SetItemIndex(0);
+}
 
+// The convert and abort buttons, and the counter the run moves.
+void TForm1::CreateRunControls() {
     ConvertButton =
         MakeButton(this, "ConvertButton", QStringLiteral(u">> Átalakít >>"), {541, 299, 121, 33},
                    QStringLiteral(u"Az átalakított fájlok a program könyvtárába kerülnek"));
@@ -286,7 +310,10 @@ TForm1::TForm1(QWidget* parent)
     Numero->setGeometry(424, 308, 87, 15);
     Numero->setFont(ArialFont(12, true));
     Numero->setAlignment(Qt::AlignRight | Qt::AlignTop);
+}
 
+// The footnotes under the groups, on what the targets marked with stars leave to be checked.
+void TForm1::CreateNotes() {
     Label1 =
         MakeNote(this, "Label1", QStringLiteral(u"A Placidus fájlok egy adatbázisba kerülnek!"),
                  {235, 360, 242, 15});
@@ -295,7 +322,9 @@ TForm1::TForm1(QWidget* parent)
                  {235, 380, 234, 15});
     Label3 = MakeNote(this, "Label3", QStringLiteral(u"** Ellenőrizze kézzel a helyet!"),
                       {235, 400, 166, 15});
+}
 
+void TForm1::ChainTabOrder() {
     setTabOrder(AddButton, Button3);
     setTabOrder(Button3, Button4);
     setTabOrder(Button4, Button1);
@@ -304,7 +333,9 @@ TForm1::TForm1(QWidget* parent)
     setTabOrder(Group1, Group2);
     setTabOrder(Group2, ConvertButton);
     setTabOrder(ConvertButton, Button6);
+}
 
+void TForm1::CreateOpenDialog() {
     OpenDialog1 = new QFileDialog(this, QStringLiteral(u"Fájl hozzáadása"));
     OpenDialog1->setObjectName(QStringLiteral("OpenDialog1"));
     OpenDialog1->setOption(QFileDialog::DontUseNativeDialog, true);
@@ -327,15 +358,19 @@ TForm1::TForm1(QWidget* parent)
          QStringLiteral(u"Solar Fire fájlok (SFcht) (*.sfcht *.SFcht *.SFCHT)"),
          QStringLiteral(u"Astro-Databank fájlok (XML) (*.xml *.XML)"),
          QStringLiteral(u"Minden fájl (*.*) (*)")});
+}
 
+void TForm1::ConnectButtons() {
     connect(AddButton, &QPushButton::clicked, this, Guarded(this, &TForm1::AddButtonClick));
     connect(Button3, &QPushButton::clicked, this, Guarded(this, &TForm1::Button3Click));
     connect(Button4, &QPushButton::clicked, this, Guarded(this, &TForm1::Button4Click));
     connect(Button1, &QPushButton::clicked, this, Guarded(this, &TForm1::Button1Click));
     connect(ConvertButton, &QPushButton::clicked, this, Guarded(this, &TForm1::ConvertButtonClick));
     connect(Button6, &QPushButton::clicked, this, Guarded(this, &TForm1::Button6Click));
+}
 
-    // The run's database objects, in the order the program has always created them.
+// The run's database objects, in the order the program has always created them.
+void TForm1::CreateDatabases() {
     OutputAaf = std::make_unique<tervalo::AafDatabase>();
     OutputQck = std::make_unique<tervalo::QckDatabase>();
     InputAaf = std::make_unique<tervalo::AafDatabase>();

@@ -164,6 +164,19 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The constructor's steps, taken in this order: the controls are created, and so listed
+    // among the window's children, in the order of the classic form.
+    void SetUpWindow();
+    void CreateListButtons();
+    void CreateList();
+    void CreateGroups();
+    void CreateRunControls();
+    void CreateNotes();
+    void ChainTabOrder();
+    void CreateOpenDialog();
+    void ConnectButtons();
+    void CreateDatabases();
+
     void ShowRows();
     int SelectedRow() const;
     QStringList RunOpenDialog();
