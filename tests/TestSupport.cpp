@@ -235,6 +235,34 @@ std::string MixedAafText(std::size_t size, unsigned seed) {
     return text;
 }
 
+std::string AafChart(std::string_view lastName, int day) {
+    return "#A93:" + std::string(lastName) + ",Janos,M," + (day < 10 ? "0" : "") +
+           std::to_string(day) + ".03.1950g,14:30,Budapest,H\r\n#B93:*,47N30,19E05,1he00,0\r\n\r\n";
+}
+
+std::string AafCharts(std::string_view prefix, int count) {
+    std::string text;
+    for (int i = 0; i < count; ++i)
+        text += AafChart(std::string(prefix) + std::to_string(i), 1 + i % 28);
+    return text;
+}
+
+void SetKovacs(AafDatabase& chart) {
+    chart.ClearRecord();
+    SetFieldText(chart.LastName, "Kovacs");
+    SetFieldText(chart.FirstName, "Janos");
+    chart.Gender = 'M';
+    chart.Year = 1975;
+    chart.Month = 3;
+    chart.Day = 7;
+    chart.Time = 14.5;
+    chart.TimeZone = -1;
+    SetFieldText(chart.Place, "Budapest");
+    SetFieldText(chart.Country, "H");
+    chart.Latitude = 47.5;
+    chart.Longitude = 19.0833333;
+}
+
 std::filesystem::path SamplesDir() {
     std::filesystem::path dir = TERVALO_SAMPLES_DIR;
     std::error_code error;

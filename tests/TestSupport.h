@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include "formats/AafDatabase.h"
+#include "formats/QckDatabase.h"
 #include "run/ConversionRun.h"
 
 namespace tervalo::test {
@@ -57,6 +59,17 @@ bool PythonHasModule(const char* module);
 // doubled markers, bare first lines. Large texts are handled in stretches on two threads, and
 // this puts the stretches' edges among every kind of record.
 std::string MixedAafText(std::size_t size, unsigned seed);
+
+// The AAF text of the standard chart: a man born in Budapest on the given day of March 1950 at
+// 14:30, 47N30, 19E05, zone one hour east.
+std::string AafChart(std::string_view lastName = "Kovacs", int day = 15);
+// `count` such charts named prefix0, prefix1, ..., on days that run through the month.
+std::string AafCharts(std::string_view prefix, int count);
+
+// Clears the record and fills in the standard chart of the writer tests: Kovacs Janos, a man,
+// born 7 March 1975 at 14:30 in Budapest (H), zone one hour east, 47.5 N and a hair short of
+// 19°05' E, so that writers that truncate show 4'59" and writers that round show 5'.
+void SetKovacs(AafDatabase& chart);
 
 // A front for whole runs in tests: no counter, no controls; the closing message is kept.
 class QuietFront final : public ProgressSink, public RunEffects {
