@@ -38,15 +38,6 @@
 namespace tervalo::test {
 namespace {
 
-std::string AafCharts(int count) {
-    std::string text;
-    for (int i = 0; i < count; ++i) {
-        text += "#A93:Kovacs" + std::to_string(i) + ",Janos,M,15.03.1950g,14:30,Budapest,H\r\n";
-        text += "#B93:*,47N30,19E05,1he00,0\r\n\r\n";
-    }
-    return text;
-}
-
 std::vector<std::string> BoxTexts(const TForm1& form) {
     std::vector<std::string> texts;
     for (int i = 0; i < form.Box->count(); ++i)
@@ -218,7 +209,7 @@ TEST(Unit1Test, OpenDialogIsConfiguredForSeveralExistingChartFiles) {
 
 TEST(Unit1Test, AddButtonAddsWhatTheDialogChoseAndNothingWhenCancelled) {
     TempDir folder;
-    WriteFile(folder.File("b.aaf"), AafCharts(1));
+    WriteFile(folder.File("b.aaf"), AafCharts("Kovacs", 1));
     WriteFile(folder.File("A.QCK"), "x");
     TForm1 form;
     form.OpenDialog1->setDirectory(QString::fromStdString(folder.Path().string()));
@@ -412,7 +403,7 @@ TEST(Unit1Test, RunEffectsReachTheirControlsAndBoxes) {
 TEST(Unit1Test, RunDisablesExactlyTheEightControlsAndBringsThemBack) {
     RunFixture fixture;
     TForm1& form = fixture.Form;
-    fixture.Input("family.aaf", AafCharts(25));
+    fixture.Input("family.aaf", AafCharts("Kovacs", 25));
     std::vector<bool> enabledDuringMessage;
     int selectedDuringMessage = -2;
     QString counterDuringMessage;
@@ -445,7 +436,7 @@ TEST(Unit1Test, RunDisablesExactlyTheEightControlsAndBringsThemBack) {
          at = written.find("#A93:", at + 1))
         ++charts;
     EXPECT_EQ(charts, 25u);
-    EXPECT_EQ(written.rfind(AafCharts(1).substr(0, 20), 0), 0u);
+    EXPECT_EQ(written.rfind(AafCharts("Kovacs", 1).substr(0, 20), 0), 0u);
 }
 
 TEST(Unit1Test, EmptyListConvertsNothingAndShowsNothing) {
@@ -458,7 +449,7 @@ TEST(Unit1Test, EmptyListConvertsNothingAndShowsNothing) {
 TEST(Unit1Test, AbortClickedDuringARunStopsItAndAnEarlierClickDoesNot) {
     RunFixture fixture;
     TForm1& form = fixture.Form;
-    fixture.Input("big.aaf", AafCharts(2000));
+    fixture.Input("big.aaf", AafCharts("Kovacs", 2000));
 
     // Pressed outside a run: the next run is not affected.
     form.Button6->click();
@@ -485,7 +476,7 @@ TEST(Unit1Test, AbortClickedDuringARunStopsItAndAnEarlierClickDoesNot) {
 TEST(Unit1Test, CloseDuringARunAbortsItAndClosesAfterTheMessage) {
     RunFixture fixture;
     TForm1& form = fixture.Form;
-    fixture.Input("big.aaf", AafCharts(2000));
+    fixture.Input("big.aaf", AafCharts("Kovacs", 2000));
     QTimer::singleShot(0, &form, &QWidget::close);
     bool aliveDuringMessage = false;
     bool visibleDuringMessage = false;
@@ -562,7 +553,7 @@ TEST(Unit1Test, NamesWithEveryLetterConvertIntoTheProgramsFolder) {
     const std::filesystem::path program = PathFromUtf8(dir.File("Horoszkópok"));
     std::filesystem::create_directory(program);
     const std::string input = dir.File("Kovács Ödön.aaf");
-    WriteFile(PathFromUtf8(input), AafCharts(3));
+    WriteFile(PathFromUtf8(input), AafCharts("Kovacs", 3));
     TForm1 form;
     form.ExecutablePath = QString::fromStdString(Utf8FromPath(program / "tervalo.exe"));
     form.ChooseFiles = [&] { return QStringList{QString::fromStdString(input)}; };
@@ -575,7 +566,8 @@ TEST(Unit1Test, NamesWithEveryLetterConvertIntoTheProgramsFolder) {
     EXPECT_EQ(seen.Text, u"Az átalakítás sikerült!"_qs);
     const std::string stem =
         LowerWindows1250Letters(Utf8FromPath(PathFromUtf8(form.Rows()[0]).stem()));
-    EXPECT_EQ(ReadFile(program / PathFromUtf8(stem + ".aaf")).size(), AafCharts(3).size() - 2);
+    EXPECT_EQ(ReadFile(program / PathFromUtf8(stem + ".aaf")).size(),
+              AafCharts("Kovacs", 3).size() - 2);
 }
 
 }  // namespace

@@ -29,17 +29,8 @@ using test::WriteFile;
 constexpr double kFixedNow = 45000.5;
 constexpr int kFixedStamp = 8 * 32768 + 16384;
 
-std::string AafChart(const std::string& lastName, int day = 15) {
-    return "#A93:" + lastName + ",Janos,M," + (day < 10 ? "0" : "") + std::to_string(day) +
-           ".03.1950g,14:30,Budapest,H\r\n#B93:*,47N30,19E05,1he00,0\r\n\r\n";
-}
-
-std::string AafCharts(const std::string& prefix, int count) {
-    std::string text;
-    for (int i = 0; i < count; ++i)
-        text += AafChart(prefix + std::to_string(i), 1 + i % 28);
-    return text;
-}
+using test::AafChart;
+using test::AafCharts;
 
 // Records what the run does to the front, in order.
 class RecordingFront final : public ProgressSink, public RunEffects {

@@ -22,9 +22,7 @@ using test::ReadFile;
 using test::TempDir;
 using test::WriteFile;
 
-const std::string kChart =
-    "#A93:Kovacs,Janos,M,15.03.1950g,14:30,Budapest,H\r\n"
-    "#B93:*,47N30,19E05,1he00,0\r\n\r\n";
+const std::string kChart = test::AafChart();
 
 // Every regular file under a folder with its bytes, to see what a run changed.
 std::map<std::string, std::string> Snapshot(const fs::path& root) {
