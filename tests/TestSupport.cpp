@@ -16,6 +16,7 @@
 #endif
 
 #include "core/Platform.h"
+#include "formats/CountryCodeTable.h"
 
 namespace tervalo::test {
 
@@ -261,6 +262,21 @@ void SetKovacs(AafDatabase& chart) {
     SetFieldText(chart.Country, "H");
     chart.Latitude = 47.5;
     chart.Longitude = 19.0833333;
+}
+
+RunObjects::RunObjects() {
+    OutputAaf.AddCountries(CountryCodeRows());
+}
+
+RunReport RunObjects::Convert(std::vector<std::string> entries, int target, bool combined,
+                              const std::string& programFolder, ProgressSink& sink,
+                              RunEffects& effects) {
+    RunRequest request;
+    request.Entries = std::move(entries);
+    request.TargetIndex = target;
+    request.ModeIndex = combined ? 1 : 0;
+    request.ExecutablePath = programFolder + "/tervalo";
+    return ConversionRun(request, Abort, sink, effects, Databases, [] { return kFixedNow; });
 }
 
 std::filesystem::path SamplesDir() {

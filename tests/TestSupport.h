@@ -1,6 +1,7 @@
 // Helpers for the tests: byte-exact comparison, fresh temporary folders, files and samples.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -80,6 +81,31 @@ public:
     void SelectEntry(int) override {}
     void ShowMessage(MessageKind, const std::string& text) override { Message = text; }
     std::string Message;
+};
+
+// The clock of whole runs in tests, held still: 45000 days and a half.
+inline constexpr double kFixedNow = 45000.5;
+
+// What a whole run works on, as a front holds it: the four databases (the output AAF one
+// knowing the country list), the stop flag, and a quiet front for runs nobody watches.
+struct RunObjects {
+    RunObjects();
+    // A whole run of `entries` to the target with that index, per file or combined, its outputs
+    // going into `programFolder` as into the running program's folder; the clock at kFixedNow.
+    RunReport Convert(std::vector<std::string> entries, int target, bool combined,
+                      const std::string& programFolder, ProgressSink& sink, RunEffects& effects);
+    RunReport Convert(std::vector<std::string> entries, int target, bool combined,
+                      const std::string& programFolder) {
+        return Convert(std::move(entries), target, combined, programFolder, Quiet, Quiet);
+    }
+
+    AafDatabase OutputAaf;
+    QckDatabase OutputQck;
+    AafDatabase InputAaf;
+    QckDatabase InputQck;
+    RunDatabases Databases{OutputAaf, OutputQck, InputAaf, InputQck};
+    std::atomic<bool> Abort{false};
+    QuietFront Quiet;
 };
 
 // The folder of real sample files, or empty when it is absent.

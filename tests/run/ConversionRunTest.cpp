@@ -13,7 +13,6 @@
 #include "core/CodePage.h"
 #include "core/Platform.h"
 #include "formats/AafDatabase.h"
-#include "formats/CountryCodeTable.h"
 #include "formats/QckDatabase.h"
 #include "run/FileList.h"
 
@@ -25,8 +24,9 @@ using test::ReadFile;
 using test::TempDir;
 using test::WriteFile;
 
+using test::kFixedNow;
+
 // 45000.5 days: 45000 mod 32 = 8 whole days of 32768 steps, and half a day.
-constexpr double kFixedNow = 45000.5;
 constexpr int kFixedStamp = 8 * 32768 + 16384;
 
 using test::AafChart;
@@ -62,12 +62,11 @@ public:
     std::function<void(std::int32_t)> OnCount;
 };
 
-class ConversionRunTest : public ::testing::Test {
+class ConversionRunTest : public ::testing::Test, protected test::RunObjects {
 protected:
     ConversionRunTest() {
         fs::create_directory(Dir.Path() / "prog");
         fs::create_directory(Dir.Path() / "in");
-        OutputAaf.AddCountries(CountryCodeRows());
     }
 
     std::string Input(const std::string& name, const std::string& bytes) {
@@ -78,12 +77,8 @@ protected:
     std::string Output(const std::string& name) const { return Dir.File("prog/" + name); }
 
     RunReport Convert(std::vector<std::string> entries, Target target, bool combined) {
-        RunRequest request;
-        request.Entries = std::move(entries);
-        request.TargetIndex = static_cast<int>(target);
-        request.ModeIndex = combined ? 1 : 0;
-        request.ExecutablePath = Output("tervalo");
-        return ConversionRun(request, Abort, Front, Front, Databases, [] { return kFixedNow; });
+        return RunObjects::Convert(std::move(entries), static_cast<int>(target), combined,
+                                   Dir.File("prog"), Front, Front);
     }
 
     std::vector<std::string> OutputNames() const {
@@ -96,12 +91,6 @@ protected:
     }
 
     TempDir Dir;
-    AafDatabase OutputAaf;
-    QckDatabase OutputQck;
-    AafDatabase InputAaf;
-    QckDatabase InputQck;
-    RunDatabases Databases{OutputAaf, OutputQck, InputAaf, InputQck};
-    std::atomic<bool> Abort{false};
     RecordingFront Front;
 };
 
@@ -548,13 +537,8 @@ TEST_F(ConversionRunTest, NamesWithEveryLetterAreReadAndWritten) {
         {Target::Csv, ".csv", 0}, {Target::Hor, "", 1},     {Target::Szk, "", 1},
     };
     for (const Case& c : cases) {
-        RunRequest request;
-        request.Entries = entries;
-        request.TargetIndex = static_cast<int>(c.target);
-        request.ModeIndex = 0;
-        request.ExecutablePath = Utf8FromPath(program / "tervalo");
-        const RunReport report =
-            ConversionRun(request, Abort, Front, Front, Databases, [] { return kFixedNow; });
+        const RunReport report = RunObjects::Convert(entries, static_cast<int>(c.target), false,
+                                                     Utf8FromPath(program), Front, Front);
         EXPECT_TRUE(report.Items.empty()) << c.extension;
         for (const std::string& entry : entries) {
             const fs::path output = program / PathFromUtf8(stem(entry) + c.extension);
@@ -703,13 +687,8 @@ TEST_F(ConversionRunTest, BackslashIsPartOfANameWhereOnlySlashSeparates) {
     const fs::path program = Dir.Path() / "prog\\bin";
     fs::create_directory(program);
     const std::string input = Input("my\\family.aaf", kKissAnna);
-    RunRequest request;
-    request.Entries = {input};
-    request.TargetIndex = static_cast<int>(Target::Csv);
-    request.ModeIndex = 0;
-    request.ExecutablePath = (program / "tervalo").string();
-    const RunReport report =
-        ConversionRun(request, Abort, Front, Front, Databases, [] { return kFixedNow; });
+    const RunReport report = RunObjects::Convert({input}, static_cast<int>(Target::Csv), false,
+                                                 program.string(), Front, Front);
     EXPECT_TRUE(report.Items.empty());
     EXPECT_EQ(NamesIn(program), std::vector<std::string>{"my\\family.csv"});
     EXPECT_EQ(NamesIn(Dir.Path()), (std::vector<std::string>{"in", "prog", "prog\\bin"}));
