@@ -1,6 +1,7 @@
 // Helpers for the tests: byte-exact comparison, fresh temporary folders, files and samples.
 #include "TestSupport.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <fstream>
@@ -138,6 +139,14 @@ std::string ReadFile(const std::filesystem::path& path) {
         return {};
     }
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::vector<std::string> NamesIn(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(Utf8FromPath(entry.path().filename()));
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 CommandResult RunCommand(const std::string& command) {

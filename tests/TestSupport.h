@@ -39,6 +39,8 @@ private:
 };
 
 void WriteFile(const std::filesystem::path& path, std::string_view bytes);
+// The names in a folder, as UTF-8, sorted.
+std::vector<std::string> NamesIn(const std::filesystem::path& folder);
 std::string ReadFile(const std::filesystem::path& path);
 
 // Runs a shell command; its standard output and exit code (-1 when it did not run or end).

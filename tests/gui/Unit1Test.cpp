@@ -82,12 +82,7 @@ struct RunFixture {
         Form.AddFiles({QString::fromStdString(path)});
         return path;
     }
-    std::vector<std::string> Outputs() const {
-        std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(Folder.Path() / "bin"))
-            names.push_back(entry.path().filename().string());
-        return names;
-    }
+    std::vector<std::string> Outputs() const { return NamesIn(Folder.Path() / "bin"); }
 };
 
 TEST(Unit1Test, ControlsCarryTheirNamesTextsHintsAndPlaces) {

@@ -31,6 +31,7 @@ constexpr int kFixedStamp = 8 * 32768 + 16384;
 
 using test::AafChart;
 using test::AafCharts;
+using test::NamesIn;
 
 // Records what the run does to the front, in order.
 class RecordingFront final : public ProgressSink, public RunEffects {
@@ -81,14 +82,7 @@ protected:
                                    Dir.File("prog"), Front, Front);
     }
 
-    std::vector<std::string> OutputNames() const {
-        std::vector<std::string> names;
-        for (const auto& item : fs::directory_iterator(Dir.Path() / "prog")) {
-            names.push_back(Utf8FromPath(item.path().filename()));
-        }
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    std::vector<std::string> OutputNames() const { return NamesIn(Dir.Path() / "prog"); }
 
     TempDir Dir;
     RecordingFront Front;
@@ -560,14 +554,6 @@ TEST_F(ConversionRunTest, NamesWithEveryLetterAreReadAndWritten) {
 
 namespace tervalo {
 namespace {
-
-std::vector<std::string> NamesIn(const fs::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& item : fs::directory_iterator(folder))
-        names.push_back(Utf8FromPath(item.path().filename()));
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 const std::string kKissAnna =
     "#A93:Kiss,Anna,F,02.05.1970g,08:15,Eger,H\r\n#B93:*,47N54,20E23,1he00,0\r\n\r\n";
