@@ -62,11 +62,6 @@ QStringList Paths(const std::vector<std::string>& paths) {
     return list;
 }
 
-void Settle() {
-    for (int i = 0; i < 10; ++i)
-        QApplication::processEvents();
-}
-
 // A window whose outputs go into a fresh folder.
 struct RunFixture {
     TempDir Folder;
