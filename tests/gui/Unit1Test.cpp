@@ -500,12 +500,6 @@ TEST(Unit1Test, AboutButtonShowsTheAboutBoxModally) {
     EXPECT_FALSE(about.isVisible());
 }
 
-}  // namespace
-}  // namespace tervalo::test
-
-namespace tervalo::test {
-namespace {
-
 // Dragging files from a file manager: local files join the list; folders and remote
 // addresses do not.
 TEST(Unit1Test, DroppedFilesJoinTheListOutsideARun) {
@@ -559,12 +553,6 @@ TEST(Unit1Test, NamesWithEveryLetterConvertIntoTheProgramsFolder) {
     EXPECT_EQ(ReadFile(program / PathFromUtf8(stem + ".aaf")).size(),
               AafCharts("Kovacs", 3).size() - 2);
 }
-
-}  // namespace
-}  // namespace tervalo::test
-
-namespace tervalo::test {
-namespace {
 
 // Qt's own texts come in Hungarian; the program's own texts stay as they are.
 TEST(Unit1Test, QtOwnTextsAreHungarian) {

@@ -20,18 +20,16 @@ namespace tervalo {
 namespace {
 
 namespace fs = std::filesystem;
+using test::AafChart;
+using test::AafCharts;
+using test::kFixedNow;
+using test::NamesIn;
 using test::ReadFile;
 using test::TempDir;
 using test::WriteFile;
 
-using test::kFixedNow;
-
 // 45000.5 days: 45000 mod 32 = 8 whole days of 32768 steps, and half a day.
 constexpr int kFixedStamp = 8 * 32768 + 16384;
-
-using test::AafChart;
-using test::AafCharts;
-using test::NamesIn;
 
 // Records what the run does to the front, in order.
 class RecordingFront final : public ProgressSink, public RunEffects {
@@ -325,12 +323,6 @@ TEST_F(ConversionRunTest, ExtensionsAreComparedWithoutRegardToCase) {
     EXPECT_EQ(OutputNames(), std::vector<std::string>{"loud.aaf"});  // named in lower case
 }
 
-}  // namespace
-}  // namespace tervalo
-
-namespace tervalo {
-namespace {
-
 std::string QckLine(const std::string& names, const std::string& rest) {
     std::string line = names;
     line.resize(23, ' ');
@@ -370,12 +362,6 @@ TEST_F(ConversionRunTest, QckChartAfterAnAafChartWithNotesGetsNoNotes) {
     EXPECT_EQ(text.find("#Notes of Nora"), text.rfind("#Notes of Nora"));
     EXPECT_NE(text.find("#A93:Sample,Anna"), std::string::npos);
 }
-
-}  // namespace
-}  // namespace tervalo
-
-namespace tervalo {
-namespace {
 
 // A Placidus chart file: the identifying text, a name, a place and a year; the rest zero.
 std::string PlacidusChart(const std::string& name, const std::string& place, int year) {
@@ -470,12 +456,6 @@ TEST_F(ConversionRunTest, ChartFilesOfEachKindGatherIntoTheirOwnOutputs) {
     EXPECT_TRUE(regio < alan && alan < placi && placi < kovacs) << text;
 }
 
-}  // namespace
-}  // namespace tervalo
-
-namespace tervalo {
-namespace {
-
 // Texts that reach a CSV line through a real run (a quote, a name whose field spans lines,
 // accented bytes) must come back from a spreadsheet reader as twelve fields per chart.
 TEST_F(ConversionRunTest, CsvOutputOfAWholeRunReadsBackAsTwelveFieldsPerChart) {
@@ -548,12 +528,6 @@ TEST_F(ConversionRunTest, NamesWithEveryLetterAreReadAndWritten) {
         fs::create_directory(program);
     }
 }
-
-}  // namespace
-}  // namespace tervalo
-
-namespace tervalo {
-namespace {
 
 const std::string kKissAnna =
     "#A93:Kiss,Anna,F,02.05.1970g,08:15,Eger,H\r\n#B93:*,47N54,20E23,1he00,0\r\n\r\n";
