@@ -1,4 +1,5 @@
-// Helpers for the tests: byte-exact comparison, fresh temporary folders, files and samples.
+// Helpers for the tests: byte-exact comparison, temporary folders, files, samples, the standard
+// chart, and the objects of a whole run.
 #pragma once
 
 #include <atomic>
