@@ -1,5 +1,4 @@
-// Helpers for the tests: byte-exact comparison, temporary folders, files, samples, the standard
-// chart, and the objects of a whole run.
+// Test helpers: bytes compared, temporary folders, files, samples, the standard chart, run objects.
 #pragma once
 
 #include <atomic>
