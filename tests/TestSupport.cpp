@@ -1,6 +1,7 @@
-// Helpers for the tests: byte-exact comparison, fresh temporary folders, files and samples.
+// Test helpers: bytes compared, temporary folders, files, samples, the standard chart, run objects.
 #include "TestSupport.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <fstream>
@@ -16,6 +17,7 @@
 #endif
 
 #include "core/Platform.h"
+#include "formats/CountryCodeTable.h"
 
 namespace tervalo::test {
 
@@ -139,6 +141,14 @@ std::string ReadFile(const std::filesystem::path& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+std::vector<std::string> NamesIn(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(Utf8FromPath(entry.path().filename()));
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 CommandResult RunCommand(const std::string& command) {
     CommandResult result;
     std::FILE* pipe = OpenCommand(command);
@@ -233,6 +243,49 @@ std::string MixedAafText(std::size_t size, unsigned seed) {
     while (text.size() < size)
         text += shapes[random() % shapes.size()];
     return text;
+}
+
+std::string AafChart(std::string_view lastName, int day) {
+    return "#A93:" + std::string(lastName) + ",Janos,M," + (day < 10 ? "0" : "") +
+           std::to_string(day) + ".03.1950g,14:30,Budapest,H\r\n#B93:*,47N30,19E05,1he00,0\r\n\r\n";
+}
+
+std::string AafCharts(std::string_view prefix, int count) {
+    std::string text;
+    for (int i = 0; i < count; ++i)
+        text += AafChart(std::string(prefix) + std::to_string(i), 1 + i % 28);
+    return text;
+}
+
+void SetKovacs(AafDatabase& chart) {
+    chart.ClearRecord();
+    SetFieldText(chart.LastName, "Kovacs");
+    SetFieldText(chart.FirstName, "Janos");
+    chart.Gender = 'M';
+    chart.Year = 1975;
+    chart.Month = 3;
+    chart.Day = 7;
+    chart.Time = 14.5;
+    chart.TimeZone = -1;
+    SetFieldText(chart.Place, "Budapest");
+    SetFieldText(chart.Country, "H");
+    chart.Latitude = 47.5;
+    chart.Longitude = 19.0833333;
+}
+
+RunObjects::RunObjects() {
+    OutputAaf.AddCountries(CountryCodeRows());
+}
+
+RunReport RunObjects::Convert(std::vector<std::string> entries, int target, bool combined,
+                              const std::string& programFolder, ProgressSink& sink,
+                              RunEffects& effects) {
+    RunRequest request;
+    request.Entries = std::move(entries);
+    request.TargetIndex = target;
+    request.ModeIndex = combined ? 1 : 0;
+    request.ExecutablePath = programFolder + "/tervalo";
+    return ConversionRun(request, Abort, sink, effects, Databases, [] { return kFixedNow; });
 }
 
 std::filesystem::path SamplesDir() {

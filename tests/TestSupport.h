@@ -1,6 +1,7 @@
-// Helpers for the tests: byte-exact comparison, fresh temporary folders, files and samples.
+// Test helpers: bytes compared, temporary folders, files, samples, the standard chart, run objects.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -9,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include "formats/AafDatabase.h"
+#include "formats/QckDatabase.h"
 #include "run/ConversionRun.h"
 
 namespace tervalo::test {
@@ -36,6 +39,8 @@ private:
 };
 
 void WriteFile(const std::filesystem::path& path, std::string_view bytes);
+// The names in a folder, as UTF-8, sorted.
+std::vector<std::string> NamesIn(const std::filesystem::path& folder);
 std::string ReadFile(const std::filesystem::path& path);
 
 // Runs a shell command; its standard output and exit code (-1 when it did not run or end).
@@ -58,6 +63,17 @@ bool PythonHasModule(const char* module);
 // this puts the stretches' edges among every kind of record.
 std::string MixedAafText(std::size_t size, unsigned seed);
 
+// The AAF text of the standard chart: a man born in Budapest on the given day of March 1950 at
+// 14:30, 47N30, 19E05, zone one hour east.
+std::string AafChart(std::string_view lastName = "Kovacs", int day = 15);
+// `count` such charts named prefix0, prefix1, ..., on days that run through the month.
+std::string AafCharts(std::string_view prefix, int count);
+
+// Clears the record and fills in the standard chart of the writer tests: Kovacs Janos, a man,
+// born 7 March 1975 at 14:30 in Budapest (H), zone one hour east, 47.5 N and a hair short of
+// 19°05' E, so that writers that truncate show 4'59" and writers that round show 5'.
+void SetKovacs(AafDatabase& chart);
+
 // A front for whole runs in tests: no counter, no controls; the closing message is kept.
 class QuietFront final : public ProgressSink, public RunEffects {
 public:
@@ -67,6 +83,31 @@ public:
     void SelectEntry(int) override {}
     void ShowMessage(MessageKind, const std::string& text) override { Message = text; }
     std::string Message;
+};
+
+// The clock of whole runs in tests, held still: 45000 days and a half.
+inline constexpr double kFixedNow = 45000.5;
+
+// What a whole run works on, as a front holds it: the four databases (the output AAF one
+// knowing the country list), the stop flag, and a quiet front for runs nobody watches.
+struct RunObjects {
+    RunObjects();
+    // A whole run of `entries` to the target with that index, per file or combined, its outputs
+    // going into `programFolder` as into the running program's folder; the clock at kFixedNow.
+    RunReport Convert(std::vector<std::string> entries, int target, bool combined,
+                      const std::string& programFolder, ProgressSink& sink, RunEffects& effects);
+    RunReport Convert(std::vector<std::string> entries, int target, bool combined,
+                      const std::string& programFolder) {
+        return Convert(std::move(entries), target, combined, programFolder, Quiet, Quiet);
+    }
+
+    AafDatabase OutputAaf;
+    QckDatabase OutputQck;
+    AafDatabase InputAaf;
+    QckDatabase InputQck;
+    RunDatabases Databases{OutputAaf, OutputQck, InputAaf, InputQck};
+    std::atomic<bool> Abort{false};
+    QuietFront Quiet;
 };
 
 // The folder of real sample files, or empty when it is absent.

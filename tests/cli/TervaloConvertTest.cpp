@@ -23,9 +23,7 @@ test::CommandResult RunConvert(const std::string& arguments) {
     return test::RunCommand(test::ShellQuoted(program) + " " + arguments + " 2>&1");
 }
 
-const std::string kChart =
-    "#A93:Kovacs,Janos,M,15.03.1950g,14:30,Budapest,H\r\n"
-    "#B93:*,47N30,19E05,1he00,0\r\n\r\n";
+const std::string kChart = test::AafChart();
 
 TEST(CommandLine, ParsesOptionsAndRefusesWhatItCannotUse) {
     struct Case {

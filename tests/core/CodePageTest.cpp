@@ -264,12 +264,6 @@ TEST(Utf8Text, InventorsSampleLoadsAsWindows1250) {
     EXPECT_EQ(charts, 50);
 }
 
-}  // namespace
-}  // namespace tervalo
-
-namespace tervalo {
-namespace {
-
 // The one-pass conversion used by loads must agree with the checked two-pass one on every
 // text: the same bytes when the text is UTF-8, and either untouched or marked spoiled (so the
 // load reads the file again) when it is not.

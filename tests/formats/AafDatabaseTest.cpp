@@ -19,10 +19,7 @@ namespace {
 
 using test::TempDir;
 
-constexpr std::string_view kKovacs =
-    "#A93:Kovacs,Janos,M,15.03.1950g,14:30,Budapest,H\r\n"
-    "#B93:*,47N30,19E05,1he00,0\r\n"
-    "\r\n";
+const std::string kKovacs = test::AafChart();
 
 // Loads text through a file, as every database text arrives.
 bool LoadText(AafDatabase& db, const TempDir& dir, std::string_view text) {
@@ -42,20 +39,11 @@ void ParseFirst(AafDatabase& db, const TempDir& dir, std::string_view text) {
     db.ParseRecord();
 }
 
+// The standard chart on the day of kKovacs.
 void SetKovacs(AafDatabase& db) {
-    db.ClearRecord();
-    SetFieldText(db.LastName, "Kovacs");
-    SetFieldText(db.FirstName, "Janos");
-    db.Gender = 'M';
+    test::SetKovacs(db);
     db.Day = 15;
-    db.Month = 3;
     db.Year = 1950;
-    db.Time = 14.5;
-    SetFieldText(db.Place, "Budapest");
-    SetFieldText(db.Country, "H");
-    db.Latitude = 47.5;
-    db.Longitude = 19 + 5 / 60.0;
-    db.TimeZone = -1;
 }
 
 void ExpectDefaults(const AafDatabase& r) {

@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <limits>
 #include <map>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -20,24 +19,17 @@
 namespace tervalo {
 namespace {
 
+using test::NamesIn;
 using test::TempDir;
 
+// The standard chart with the accents of its names and its country written out.
 void SetKovacs(AafDatabase& chart) {
-    chart.ClearRecord();
+    test::SetKovacs(chart);
     SetFieldText(chart.LastName,
                  "Kov\xE1"
                  "cs");
     SetFieldText(chart.FirstName, "B\xE9la");
-    chart.Gender = 'M';
-    chart.Year = 1975;
-    chart.Month = 3;
-    chart.Day = 7;
-    chart.Time = 14.5;
-    chart.TimeZone = -1;
-    SetFieldText(chart.Place, "Budapest");
     SetFieldText(chart.Country, "Hungary");
-    chart.Longitude = 19.0833333;
-    chart.Latitude = 47.5;
 }
 
 std::string HorText(AafDatabase& chart) {
@@ -59,13 +51,6 @@ std::vector<std::string> Items(std::string_view text) {
         text.remove_prefix(length);
     }
     return items;
-}
-
-std::set<std::string> FilesIn(const std::filesystem::path& folder) {
-    std::set<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder))
-        names.insert(entry.path().filename().string());
-    return names;
 }
 
 TEST(HorWriterTest, WritesTheWorkedExampleItemByItem) {
@@ -229,7 +214,7 @@ TEST(HorWriterTest, SavesTheWorkedExampleUnderItsFoldedName) {
     WriteFailures failures;
     ASSERT_TRUE(db.SaveHorFiles(folder, &failures));
     EXPECT_TRUE(failures.empty());
-    EXPECT_EQ(FilesIn(folder), std::set<std::string>{"Kovacs Bela.hor"});
+    EXPECT_EQ(NamesIn(folder), std::vector<std::string>{"Kovacs Bela.hor"});
     ExpectBytes(test::ReadFile(folder + "/Kovacs Bela.hor"), HorText(db));
 }
 
@@ -256,7 +241,7 @@ TEST(HorWriterTest, NumbersChartsWhoseNamesFoldAlikeAndReplacesOlderFiles) {
         {"Kovacs Bela (2).hor", "VKOVACS B\xE9la\np0\n."},
         {"Kiss Bela.hor", "VKiss B\xE9la\np0\n."},
         {"Kovacs Bela (3).hor", "Vkovacs B\xE9la\np0\n."}};
-    ASSERT_EQ(FilesIn(folder).size(), expected.size());
+    ASSERT_EQ(NamesIn(folder).size(), expected.size());
     for (const auto& [name, firstItem] : expected) {
         SCOPED_TRACE(name);
         const std::vector<std::string> items = Items(test::ReadFile(folder + "/" + name));
@@ -279,16 +264,17 @@ TEST(HorWriterTest, NamesFilesAfterTheTrimmedFoldedNameOrNevtelen) {
     };
     TempDir dir;
     AafDatabase db;
-    std::set<std::string> expected;
+    std::vector<std::string> expected;
     for (const NameCase& c : cases) {
         SetKovacs(db);
         SetFieldText(db.LastName, c.LastName);
         SetFieldText(db.FirstName, c.FirstName);
         ASSERT_TRUE(db.AppendRecord());
-        expected.insert(c.File);
+        expected.push_back(c.File);
     }
+    std::sort(expected.begin(), expected.end());
     ASSERT_TRUE(db.SaveHorFiles(dir.File("charts")));
-    EXPECT_EQ(FilesIn(dir.File("charts")), expected);
+    EXPECT_EQ(NamesIn(dir.File("charts")), expected);
 }
 
 TEST(HorWriterTest, CreatesOnlyTheLastFolderAndNothingWithoutCharts) {
@@ -304,10 +290,10 @@ TEST(HorWriterTest, CreatesOnlyTheLastFolderAndNothingWithoutCharts) {
     EXPECT_FALSE(std::filesystem::exists(dir.File("missing")));
     test::WriteFile(dir.File("plain"), "a file, not a folder");
     EXPECT_FALSE(db.SaveHorFiles(dir.File("plain")));
-    EXPECT_EQ(FilesIn(dir.Path()), std::set<std::string>{"plain"});
+    EXPECT_EQ(NamesIn(dir.Path()), std::vector<std::string>{"plain"});
 
     EXPECT_TRUE(db.SaveHorFiles(dir.File("charts") + "/"));
-    EXPECT_EQ(FilesIn(dir.File("charts")), std::set<std::string>{"Kovacs Bela.hor"});
+    EXPECT_EQ(NamesIn(dir.File("charts")), std::vector<std::string>{"Kovacs Bela.hor"});
 }
 
 TEST(HorWriterTest, ListsAndRemovesChartFilesThatCouldNotBeWritten) {

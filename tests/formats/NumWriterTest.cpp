@@ -14,17 +14,7 @@ namespace {
 
 using test::TempDir;
 
-void SetKovacs(AafDatabase& chart) {
-    chart.ClearRecord();
-    SetFieldText(chart.LastName, "Kovacs");
-    SetFieldText(chart.FirstName, "Janos");
-    chart.Gender = 'M';
-    chart.Year = 1975;
-    chart.Month = 3;
-    chart.Day = 7;
-    chart.Time = 14.5;
-    SetFieldText(chart.Place, "Budapest");
-}
+using test::SetKovacs;
 
 std::string NumLine(AafDatabase& chart) {
     std::string line;

@@ -17,22 +17,14 @@ namespace {
 
 using test::TempDir;
 
+// The standard chart with the accents of its names and its country written out.
 void SetKovacs(AafDatabase& chart) {
-    chart.ClearRecord();
+    test::SetKovacs(chart);
     SetFieldText(chart.LastName,
                  "Kov\xE1"
                  "cs");
     SetFieldText(chart.FirstName, "B\xE9la");
-    chart.Gender = 'M';
-    chart.Year = 1975;
-    chart.Month = 3;
-    chart.Day = 7;
-    chart.Time = 14.5;
-    chart.TimeZone = -1;
-    SetFieldText(chart.Place, "Budapest");
     SetFieldText(chart.Country, "Hungary");
-    chart.Longitude = 19.0833333;
-    chart.Latitude = 47.5;
     SetFieldText(chart.Notes, "alpha\r\nbeta,gamma");
 }
 

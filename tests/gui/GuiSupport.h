@@ -33,4 +33,7 @@ void AnswerNextBox(const QString& buttonText, SeenBox* seen = nullptr,
 // Waits for the next modal dialog of any kind and hands it to `answer`.
 void AnswerNextDialog(std::function<void(QDialog*)> answer);
 
+// Lets the pending events run: what a click or a close posted has happened afterwards.
+void Settle();
+
 }  // namespace tervalo::test

@@ -96,14 +96,16 @@ void AnswerNextDialog(std::function<void(QDialog*)> answer) {
     });
 }
 
-}  // namespace tervalo::test
-
-namespace {
-
 void Settle() {
     for (int i = 0; i < 20; ++i)
         QApplication::processEvents();
 }
+
+}  // namespace tervalo::test
+
+namespace {
+
+using tervalo::test::Settle;
 
 // Lets events run for a while: the file dialog reads its folder on a thread of its own.
 void SettleFor(std::chrono::milliseconds time) {

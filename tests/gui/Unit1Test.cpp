@@ -38,15 +38,6 @@
 namespace tervalo::test {
 namespace {
 
-std::string AafCharts(int count) {
-    std::string text;
-    for (int i = 0; i < count; ++i) {
-        text += "#A93:Kovacs" + std::to_string(i) + ",Janos,M,15.03.1950g,14:30,Budapest,H\r\n";
-        text += "#B93:*,47N30,19E05,1he00,0\r\n\r\n";
-    }
-    return text;
-}
-
 std::vector<std::string> BoxTexts(const TForm1& form) {
     std::vector<std::string> texts;
     for (int i = 0; i < form.Box->count(); ++i)
@@ -71,11 +62,6 @@ QStringList Paths(const std::vector<std::string>& paths) {
     return list;
 }
 
-void Settle() {
-    for (int i = 0; i < 10; ++i)
-        QApplication::processEvents();
-}
-
 // A window whose outputs go into a fresh folder.
 struct RunFixture {
     TempDir Folder;
@@ -91,12 +77,7 @@ struct RunFixture {
         Form.AddFiles({QString::fromStdString(path)});
         return path;
     }
-    std::vector<std::string> Outputs() const {
-        std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(Folder.Path() / "bin"))
-            names.push_back(entry.path().filename().string());
-        return names;
-    }
+    std::vector<std::string> Outputs() const { return NamesIn(Folder.Path() / "bin"); }
 };
 
 TEST(Unit1Test, ControlsCarryTheirNamesTextsHintsAndPlaces) {
@@ -218,7 +199,7 @@ TEST(Unit1Test, OpenDialogIsConfiguredForSeveralExistingChartFiles) {
 
 TEST(Unit1Test, AddButtonAddsWhatTheDialogChoseAndNothingWhenCancelled) {
     TempDir folder;
-    WriteFile(folder.File("b.aaf"), AafCharts(1));
+    WriteFile(folder.File("b.aaf"), AafCharts("Kovacs", 1));
     WriteFile(folder.File("A.QCK"), "x");
     TForm1 form;
     form.OpenDialog1->setDirectory(QString::fromStdString(folder.Path().string()));
@@ -412,7 +393,7 @@ TEST(Unit1Test, RunEffectsReachTheirControlsAndBoxes) {
 TEST(Unit1Test, RunDisablesExactlyTheEightControlsAndBringsThemBack) {
     RunFixture fixture;
     TForm1& form = fixture.Form;
-    fixture.Input("family.aaf", AafCharts(25));
+    fixture.Input("family.aaf", AafCharts("Kovacs", 25));
     std::vector<bool> enabledDuringMessage;
     int selectedDuringMessage = -2;
     QString counterDuringMessage;
@@ -445,7 +426,7 @@ TEST(Unit1Test, RunDisablesExactlyTheEightControlsAndBringsThemBack) {
          at = written.find("#A93:", at + 1))
         ++charts;
     EXPECT_EQ(charts, 25u);
-    EXPECT_EQ(written.rfind(AafCharts(1).substr(0, 20), 0), 0u);
+    EXPECT_EQ(written.rfind(AafCharts("Kovacs", 1).substr(0, 20), 0), 0u);
 }
 
 TEST(Unit1Test, EmptyListConvertsNothingAndShowsNothing) {
@@ -458,7 +439,7 @@ TEST(Unit1Test, EmptyListConvertsNothingAndShowsNothing) {
 TEST(Unit1Test, AbortClickedDuringARunStopsItAndAnEarlierClickDoesNot) {
     RunFixture fixture;
     TForm1& form = fixture.Form;
-    fixture.Input("big.aaf", AafCharts(2000));
+    fixture.Input("big.aaf", AafCharts("Kovacs", 2000));
 
     // Pressed outside a run: the next run is not affected.
     form.Button6->click();
@@ -485,7 +466,7 @@ TEST(Unit1Test, AbortClickedDuringARunStopsItAndAnEarlierClickDoesNot) {
 TEST(Unit1Test, CloseDuringARunAbortsItAndClosesAfterTheMessage) {
     RunFixture fixture;
     TForm1& form = fixture.Form;
-    fixture.Input("big.aaf", AafCharts(2000));
+    fixture.Input("big.aaf", AafCharts("Kovacs", 2000));
     QTimer::singleShot(0, &form, &QWidget::close);
     bool aliveDuringMessage = false;
     bool visibleDuringMessage = false;
@@ -518,12 +499,6 @@ TEST(Unit1Test, AboutButtonShowsTheAboutBoxModally) {
     EXPECT_EQ(about.result(), 1);
     EXPECT_FALSE(about.isVisible());
 }
-
-}  // namespace
-}  // namespace tervalo::test
-
-namespace tervalo::test {
-namespace {
 
 // Dragging files from a file manager: local files join the list; folders and remote
 // addresses do not.
@@ -562,7 +537,7 @@ TEST(Unit1Test, NamesWithEveryLetterConvertIntoTheProgramsFolder) {
     const std::filesystem::path program = PathFromUtf8(dir.File("Horoszkópok"));
     std::filesystem::create_directory(program);
     const std::string input = dir.File("Kovács Ödön.aaf");
-    WriteFile(PathFromUtf8(input), AafCharts(3));
+    WriteFile(PathFromUtf8(input), AafCharts("Kovacs", 3));
     TForm1 form;
     form.ExecutablePath = QString::fromStdString(Utf8FromPath(program / "tervalo.exe"));
     form.ChooseFiles = [&] { return QStringList{QString::fromStdString(input)}; };
@@ -575,14 +550,9 @@ TEST(Unit1Test, NamesWithEveryLetterConvertIntoTheProgramsFolder) {
     EXPECT_EQ(seen.Text, u"Az átalakítás sikerült!"_qs);
     const std::string stem =
         LowerWindows1250Letters(Utf8FromPath(PathFromUtf8(form.Rows()[0]).stem()));
-    EXPECT_EQ(ReadFile(program / PathFromUtf8(stem + ".aaf")).size(), AafCharts(3).size() - 2);
+    EXPECT_EQ(ReadFile(program / PathFromUtf8(stem + ".aaf")).size(),
+              AafCharts("Kovacs", 3).size() - 2);
 }
-
-}  // namespace
-}  // namespace tervalo::test
-
-namespace tervalo::test {
-namespace {
 
 // Qt's own texts come in Hungarian; the program's own texts stay as they are.
 TEST(Unit1Test, QtOwnTextsAreHungarian) {

@@ -13,7 +13,6 @@
 #include "core/CodePage.h"
 #include "core/Platform.h"
 #include "formats/AafDatabase.h"
-#include "formats/CountryCodeTable.h"
 #include "formats/QckDatabase.h"
 #include "run/FileList.h"
 
@@ -21,25 +20,16 @@ namespace tervalo {
 namespace {
 
 namespace fs = std::filesystem;
+using test::AafChart;
+using test::AafCharts;
+using test::kFixedNow;
+using test::NamesIn;
 using test::ReadFile;
 using test::TempDir;
 using test::WriteFile;
 
 // 45000.5 days: 45000 mod 32 = 8 whole days of 32768 steps, and half a day.
-constexpr double kFixedNow = 45000.5;
 constexpr int kFixedStamp = 8 * 32768 + 16384;
-
-std::string AafChart(const std::string& lastName, int day = 15) {
-    return "#A93:" + lastName + ",Janos,M," + (day < 10 ? "0" : "") + std::to_string(day) +
-           ".03.1950g,14:30,Budapest,H\r\n#B93:*,47N30,19E05,1he00,0\r\n\r\n";
-}
-
-std::string AafCharts(const std::string& prefix, int count) {
-    std::string text;
-    for (int i = 0; i < count; ++i)
-        text += AafChart(prefix + std::to_string(i), 1 + i % 28);
-    return text;
-}
 
 // Records what the run does to the front, in order.
 class RecordingFront final : public ProgressSink, public RunEffects {
@@ -71,12 +61,11 @@ public:
     std::function<void(std::int32_t)> OnCount;
 };
 
-class ConversionRunTest : public ::testing::Test {
+class ConversionRunTest : public ::testing::Test, protected test::RunObjects {
 protected:
     ConversionRunTest() {
         fs::create_directory(Dir.Path() / "prog");
         fs::create_directory(Dir.Path() / "in");
-        OutputAaf.AddCountries(CountryCodeRows());
     }
 
     std::string Input(const std::string& name, const std::string& bytes) {
@@ -87,30 +76,13 @@ protected:
     std::string Output(const std::string& name) const { return Dir.File("prog/" + name); }
 
     RunReport Convert(std::vector<std::string> entries, Target target, bool combined) {
-        RunRequest request;
-        request.Entries = std::move(entries);
-        request.TargetIndex = static_cast<int>(target);
-        request.ModeIndex = combined ? 1 : 0;
-        request.ExecutablePath = Output("tervalo");
-        return ConversionRun(request, Abort, Front, Front, Databases, [] { return kFixedNow; });
+        return RunObjects::Convert(std::move(entries), static_cast<int>(target), combined,
+                                   Dir.File("prog"), Front, Front);
     }
 
-    std::vector<std::string> OutputNames() const {
-        std::vector<std::string> names;
-        for (const auto& item : fs::directory_iterator(Dir.Path() / "prog")) {
-            names.push_back(Utf8FromPath(item.path().filename()));
-        }
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    std::vector<std::string> OutputNames() const { return NamesIn(Dir.Path() / "prog"); }
 
     TempDir Dir;
-    AafDatabase OutputAaf;
-    QckDatabase OutputQck;
-    AafDatabase InputAaf;
-    QckDatabase InputQck;
-    RunDatabases Databases{OutputAaf, OutputQck, InputAaf, InputQck};
-    std::atomic<bool> Abort{false};
     RecordingFront Front;
 };
 
@@ -351,12 +323,6 @@ TEST_F(ConversionRunTest, ExtensionsAreComparedWithoutRegardToCase) {
     EXPECT_EQ(OutputNames(), std::vector<std::string>{"loud.aaf"});  // named in lower case
 }
 
-}  // namespace
-}  // namespace tervalo
-
-namespace tervalo {
-namespace {
-
 std::string QckLine(const std::string& names, const std::string& rest) {
     std::string line = names;
     line.resize(23, ' ');
@@ -396,12 +362,6 @@ TEST_F(ConversionRunTest, QckChartAfterAnAafChartWithNotesGetsNoNotes) {
     EXPECT_EQ(text.find("#Notes of Nora"), text.rfind("#Notes of Nora"));
     EXPECT_NE(text.find("#A93:Sample,Anna"), std::string::npos);
 }
-
-}  // namespace
-}  // namespace tervalo
-
-namespace tervalo {
-namespace {
 
 // A Placidus chart file: the identifying text, a name, a place and a year; the rest zero.
 std::string PlacidusChart(const std::string& name, const std::string& place, int year) {
@@ -496,12 +456,6 @@ TEST_F(ConversionRunTest, ChartFilesOfEachKindGatherIntoTheirOwnOutputs) {
     EXPECT_TRUE(regio < alan && alan < placi && placi < kovacs) << text;
 }
 
-}  // namespace
-}  // namespace tervalo
-
-namespace tervalo {
-namespace {
-
 // Texts that reach a CSV line through a real run (a quote, a name whose field spans lines,
 // accented bytes) must come back from a spreadsheet reader as twelve fields per chart.
 TEST_F(ConversionRunTest, CsvOutputOfAWholeRunReadsBackAsTwelveFieldsPerChart) {
@@ -557,13 +511,8 @@ TEST_F(ConversionRunTest, NamesWithEveryLetterAreReadAndWritten) {
         {Target::Csv, ".csv", 0}, {Target::Hor, "", 1},     {Target::Szk, "", 1},
     };
     for (const Case& c : cases) {
-        RunRequest request;
-        request.Entries = entries;
-        request.TargetIndex = static_cast<int>(c.target);
-        request.ModeIndex = 0;
-        request.ExecutablePath = Utf8FromPath(program / "tervalo");
-        const RunReport report =
-            ConversionRun(request, Abort, Front, Front, Databases, [] { return kFixedNow; });
+        const RunReport report = RunObjects::Convert(entries, static_cast<int>(c.target), false,
+                                                     Utf8FromPath(program), Front, Front);
         EXPECT_TRUE(report.Items.empty()) << c.extension;
         for (const std::string& entry : entries) {
             const fs::path output = program / PathFromUtf8(stem(entry) + c.extension);
@@ -578,20 +527,6 @@ TEST_F(ConversionRunTest, NamesWithEveryLetterAreReadAndWritten) {
         fs::remove_all(program);
         fs::create_directory(program);
     }
-}
-
-}  // namespace
-}  // namespace tervalo
-
-namespace tervalo {
-namespace {
-
-std::vector<std::string> NamesIn(const fs::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& item : fs::directory_iterator(folder))
-        names.push_back(Utf8FromPath(item.path().filename()));
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 const std::string kKissAnna =
@@ -712,13 +647,8 @@ TEST_F(ConversionRunTest, BackslashIsPartOfANameWhereOnlySlashSeparates) {
     const fs::path program = Dir.Path() / "prog\\bin";
     fs::create_directory(program);
     const std::string input = Input("my\\family.aaf", kKissAnna);
-    RunRequest request;
-    request.Entries = {input};
-    request.TargetIndex = static_cast<int>(Target::Csv);
-    request.ModeIndex = 0;
-    request.ExecutablePath = (program / "tervalo").string();
-    const RunReport report =
-        ConversionRun(request, Abort, Front, Front, Databases, [] { return kFixedNow; });
+    const RunReport report = RunObjects::Convert({input}, static_cast<int>(Target::Csv), false,
+                                                 program.string(), Front, Front);
     EXPECT_TRUE(report.Items.empty());
     EXPECT_EQ(NamesIn(program), std::vector<std::string>{"my\\family.csv"});
     EXPECT_EQ(NamesIn(Dir.Path()), (std::vector<std::string>{"in", "prog", "prog\\bin"}));

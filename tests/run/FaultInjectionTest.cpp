@@ -9,7 +9,6 @@
 
 #include "TestSupport.h"
 #include "formats/AafDatabase.h"
-#include "formats/CountryCodeTable.h"
 #include "formats/QckDatabase.h"
 #include "run/ConversionRun.h"
 
@@ -17,14 +16,11 @@ namespace tervalo {
 namespace {
 
 namespace fs = std::filesystem;
-using test::QuietFront;
 using test::ReadFile;
 using test::TempDir;
 using test::WriteFile;
 
-const std::string kChart =
-    "#A93:Kovacs,Janos,M,15.03.1950g,14:30,Budapest,H\r\n"
-    "#B93:*,47N30,19E05,1he00,0\r\n\r\n";
+const std::string kChart = test::AafChart();
 
 // Every regular file under a folder with its bytes, to see what a run changed.
 std::map<std::string, std::string> Snapshot(const fs::path& root) {
@@ -37,22 +33,11 @@ std::map<std::string, std::string> Snapshot(const fs::path& root) {
     return files;
 }
 
-class FaultInjectionTest : public ::testing::Test {
+class FaultInjectionTest : public ::testing::Test, protected test::RunObjects {
 protected:
     FaultInjectionTest() {
         fs::create_directory(Dir.Path() / "in");
         fs::create_directory(Dir.Path() / "prog");
-        OutputAaf.AddCountries(CountryCodeRows());
-    }
-
-    RunReport Convert(const std::vector<std::string>& entries, int target, bool combined,
-                      const std::string& programFolder) {
-        RunRequest request;
-        request.Entries = entries;
-        request.TargetIndex = target;
-        request.ModeIndex = combined ? 1 : 0;
-        request.ExecutablePath = programFolder + "/tervalo";
-        return ConversionRun(request, Abort, Front, Front, Databases, [] { return 45000.5; });
     }
 
     std::vector<ReportKind> KindsFor(const RunReport& report, const std::string& path) {
@@ -64,13 +49,6 @@ protected:
     }
 
     TempDir Dir;
-    AafDatabase OutputAaf;
-    QckDatabase OutputQck;
-    AafDatabase InputAaf;
-    QckDatabase InputQck;
-    RunDatabases Databases{OutputAaf, OutputQck, InputAaf, InputQck};
-    std::atomic<bool> Abort{false};
-    QuietFront Front;
 };
 
 TEST_F(FaultInjectionTest, BadInputsArePassedOverAndNamedForEveryTarget) {
@@ -131,7 +109,7 @@ TEST_F(FaultInjectionTest, OutputFolderThatCannotHoldFilesIsReportedForEveryTarg
         const RunReport report = Convert({good}, target, false, notAFolder);
         ASSERT_EQ(report.Items.size(), 1u);
         EXPECT_EQ(report.Items[0].Kind, ReportKind::NotWritten);
-        EXPECT_NE(Front.Message.find("Az átalakítás részben sikerült!\nNem sikerült írni: "),
+        EXPECT_NE(Quiet.Message.find("Az átalakítás részben sikerült!\nNem sikerült írni: "),
                   std::string::npos);
     }
     EXPECT_EQ(ReadFile(notAFolder), "x");

@@ -12,7 +12,6 @@
 
 #include "TestSupport.h"
 #include "formats/AafDatabase.h"
-#include "formats/CountryCodeTable.h"
 #include "formats/QckDatabase.h"
 #include "run/ConversionRun.h"
 
@@ -298,10 +297,8 @@ void ExpectAllCharts(const std::vector<Seen>& seen, bool fromQck) {
         ExpectChart(seen[i], kSampleCharts[i], fromQck);
 }
 
-class SampleConversion : public ::testing::TestWithParam<const char*> {
+class SampleConversion : public ::testing::TestWithParam<const char*>, protected test::RunObjects {
 protected:
-    SampleConversion() { OutputAaf.AddCountries(CountryCodeRows()); }
-
     fs::path Sample() const { return test::SamplesDir() / GetParam(); }
     bool FromQck() const { return Sample().extension() == ".qck"; }
 
@@ -309,15 +306,8 @@ protected:
     std::string Run(Target target) {
         const fs::path folder = Dir.Path() / std::to_string(static_cast<int>(target));
         fs::create_directory(folder);
-        RunRequest request;
-        request.Entries = {Sample().string()};
-        request.TargetIndex = static_cast<int>(target);
-        request.ModeIndex = 0;
-        request.ExecutablePath = (folder / "tervalo").string();
-        test::QuietFront front;
-        std::atomic<bool> abort{false};
-        RunDatabases databases{OutputAaf, OutputQck, InputAaf, InputQck};
-        const RunReport report = ConversionRun(request, abort, front, front, databases);
+        const RunReport report =
+            Convert({Sample().string()}, static_cast<int>(target), false, folder.string());
         EXPECT_TRUE(report.Items.empty());
         EXPECT_EQ(report.WrittenOutputs.size(), 1u);
         return report.WrittenOutputs.empty() ? std::string() : report.WrittenOutputs[0];
@@ -342,10 +332,6 @@ protected:
     }
 
     test::TempDir Dir;
-    AafDatabase OutputAaf;
-    QckDatabase OutputQck;
-    AafDatabase InputAaf;
-    QckDatabase InputQck;
 };
 
 TEST_P(SampleConversion, InputReadsAsTheWritingProgramShowsIt) {
