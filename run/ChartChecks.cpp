@@ -50,6 +50,28 @@ double QckZoneInForce(const AafRecord& chart) {
     return chart.DaylightCode > 0 ? zone - static_cast<double>(chart.DaylightCode) / 60 : zone;
 }
 
+// Only whole degrees carry a sign in SZK, and AAF text on the way gave the minutes: a place
+// less than a degree south or west loses its side unless it rounds to 0 there.
+bool SzkDropsSign(double value) {
+    if (!(value < 0 && value > -1)) return false;
+    const AafSplit split = SplitAsAafWrites(value);
+    return split.Units.Units == 0 && split.Units.Minutes > 0;
+}
+
+// Whether a value is surely a whole number of minutes (or of arc minutes) after rounding to the
+// half second: within 0.49 seconds of one. Most charts are, and the exact split, in long
+// double, is then left out; the margin leaves every doubtful value to it.
+bool SurelyWholeMinutes(double value) {
+    constexpr double kMargin = 0.49 / 60;  // of a minute
+    const double minutes = std::fabs(value) * 60;
+    const double fraction = minutes - std::floor(minutes);
+    return fraction < kMargin || fraction > 1 - kMargin;
+}
+
+bool AafDropsSeconds(double value) {
+    return !SurelyWholeMinutes(value) && SplitAsAafWrites(value).Units.Seconds != 0;
+}
+
 // "Last,First" as QCK composes it, the comma only with a first name.
 std::string QckName(const AafRecord& chart) {
     std::string name(FieldText(chart.LastName));
@@ -161,19 +183,18 @@ ChartIssues CheckChart(const AafRecord& chart, Target target) {
 
     if (target == Target::Qck) {
         if (chart.Notes[0] != '\0') issues |= IssueBit(ChartIssue::NotesDropped);
-        if (SplitRoundedWithin(std::fabs(QckZoneInForce(chart)), kQckZoneHoursMax).Seconds != 0)
+        const double zone = QckZoneInForce(chart);
+        if (!SurelyWholeMinutes(zone) &&
+            SplitRoundedWithin(std::fabs(zone), kQckZoneHoursMax).Seconds != 0)
             issues |= IssueBit(ChartIssue::ZoneSecondsDropped);
         if (QckCutsName(chart)) issues |= IssueBit(ChartIssue::NameCut);
         if (QckCutsPlace(chart)) issues |= IssueBit(ChartIssue::PlaceCut);
         return issues;
     }
 
-    const AafSplit latitude = SplitAsAafWrites(chart.Latitude);
-    const AafSplit longitude = SplitAsAafWrites(chart.Longitude);
-    if (latitude.Units.Seconds != 0) issues |= IssueBit(ChartIssue::LatitudeSecondsDropped);
-    if (longitude.Units.Seconds != 0) issues |= IssueBit(ChartIssue::LongitudeSecondsDropped);
-    if (SplitAsAafWrites(chart.TimeZone).Units.Seconds != 0)
-        issues |= IssueBit(ChartIssue::ZoneSecondsDropped);
+    if (AafDropsSeconds(chart.Latitude)) issues |= IssueBit(ChartIssue::LatitudeSecondsDropped);
+    if (AafDropsSeconds(chart.Longitude)) issues |= IssueBit(ChartIssue::LongitudeSecondsDropped);
+    if (AafDropsSeconds(chart.TimeZone)) issues |= IssueBit(ChartIssue::ZoneSecondsDropped);
 
     switch (target) {
         case Target::Csv:
@@ -189,11 +210,8 @@ ChartIssues CheckChart(const AafRecord& chart, Target target) {
                 break;
             }
             if (chart.Year < 0) issues |= IssueBit(ChartIssue::BcYearIgnored);
-            // Only whole degrees carry a sign in SZK, and AAF text gave the minutes.
-            if (latitude.Negative && latitude.Units.Units == 0 && latitude.Units.Minutes > 0)
-                issues |= IssueBit(ChartIssue::LatitudeSignDropped);
-            if (longitude.Negative && longitude.Units.Units == 0 && longitude.Units.Minutes > 0)
-                issues |= IssueBit(ChartIssue::LongitudeSignDropped);
+            if (SzkDropsSign(chart.Latitude)) issues |= IssueBit(ChartIssue::LatitudeSignDropped);
+            if (SzkDropsSign(chart.Longitude)) issues |= IssueBit(ChartIssue::LongitudeSignDropped);
             break;
         default:
             break;
