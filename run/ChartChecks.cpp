@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cmath>
 #include <string>
+#include <utility>
 
 #include "core/ChartRecord.h"
 #include "core/CodePage.h"
@@ -223,8 +224,8 @@ void AppendChartFindings(const AafRecord& chart, Target target, ChartIssues issu
                          const ChartOrigin& origin, std::vector<Finding>& out) {
     const std::string name = ReportName(chart);
     const auto add = [&](FindingKind kind, ChartField field, std::string detail) {
-        out.push_back(
-            {kind, std::string(origin.File), origin.Chart, origin.Line, name, field, detail});
+        out.push_back({kind, std::string(origin.File), origin.Chart, origin.Line, name, field,
+                       std::move(detail)});
     };
     const AafSplit latitude = SplitAsAafWrites(chart.Latitude);
     const AafSplit longitude = SplitAsAafWrites(chart.Longitude);
