@@ -400,4 +400,28 @@ void LowerWindows1250LettersInPlace(std::string& lowered) {
     }
 }
 
+std::string Utf8FromWindows1250(std::string_view text) {
+    constexpr char32_t kReplacement = 0xFFFD;
+    std::string utf8;
+    utf8.reserve(text.size() + text.size() / 4);
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x80) {
+            utf8.push_back(c);
+            continue;
+        }
+        char32_t codePoint = Windows1250CodePoint(byte);
+        if (codePoint == 0) codePoint = kReplacement;
+        // Every code point of the page lies below U+10000: two or three bytes.
+        if (codePoint < 0x800) {
+            utf8.push_back(static_cast<char>(0xC0 | (codePoint >> 6)));
+        } else {
+            utf8.push_back(static_cast<char>(0xE0 | (codePoint >> 12)));
+            utf8.push_back(static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F)));
+        }
+        utf8.push_back(static_cast<char>(0x80 | (codePoint & 0x3F)));
+    }
+    return utf8;
+}
+
 }  // namespace tervalo

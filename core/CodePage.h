@@ -70,4 +70,8 @@ unsigned char Windows1250ByteOf(char32_t codePoint);
 std::string LowerWindows1250Letters(std::string_view utf8);
 void LowerWindows1250LettersInPlace(std::string& utf8);
 
+// Windows-1250 text (a chart's name or place) as UTF-8, for reports read outside the chart
+// programs. The five bytes the code page leaves out become U+FFFD.
+std::string Utf8FromWindows1250(std::string_view text);
+
 }  // namespace tervalo

@@ -382,5 +382,22 @@ TEST(Utf8Text, DecodesOneSequenceAndRefusesWhatIsNotUtf8) {
     EXPECT_EQ(Windows1250ByteOf(0x1F600), 0);
 }
 
+// Every byte of the page reaches UTF-8 and comes back through the load's conversion; the
+// holes of the page become U+FFFD.
+TEST(Utf8Text, Windows1250TextBecomesUtf8) {
+    std::string page;
+    for (unsigned byte = 1; byte < 0x100; ++byte) {
+        if (Windows1250CodePoint(static_cast<unsigned char>(byte)) != 0 || byte < 0x80)
+            page.push_back(static_cast<char>(byte));
+    }
+    std::string utf8 = Utf8FromWindows1250(page);
+    std::size_t length = utf8.size();
+    EXPECT_TRUE(ConvertUtf8ToWindows1250(utf8.data(), length).Converted);
+    ExpectBytes(std::string_view(utf8.data(), length), page);
+    ExpectBytes(Utf8FromWindows1250("Kov\xE1"
+                                    "cs \xD5\x81"),
+                "Kovács Ő\uFFFD");
+}
+
 }  // namespace
 }  // namespace tervalo

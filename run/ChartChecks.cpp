@@ -1,0 +1,329 @@
+// Checks over one chart: dates that cannot be real, and what the target cannot hold of it.
+#include "run/ChartChecks.h"
+
+#include <algorithm>
+#include <bit>
+#include <charconv>
+#include <cmath>
+#include <string>
+#include <utility>
+
+#include "core/ChartRecord.h"
+#include "core/CodePage.h"
+#include "core/Sexagesimal.h"
+
+namespace tervalo {
+
+namespace {
+
+// QCK's fixed columns, as its writer fills them.
+constexpr std::size_t kQckNameWidth = 23;        // "Last,First"
+constexpr std::size_t kQckPlaceWidth = 21;       // Place alone
+constexpr std::size_t kQckPlaceAndCountry = 26;  // "Place,Country"
+constexpr std::int32_t kQckZoneHoursMax = 99;
+constexpr double kZonePerDegree = 1.0 / 15;
+
+// How much of the notes a finding shows.
+constexpr std::size_t kNotesShown = 40;
+
+std::int32_t MonthLength(std::int32_t year, std::int32_t month, bool gregorian) {
+    static constexpr std::int32_t kMonthLength[13] = {0,  31, 28, 31, 30, 31, 30,
+                                                      31, 31, 30, 31, 30, 31};
+    return kMonthLength[month] + (month == 2 && IsLeapYear(year, gregorian) ? 1 : 0);
+}
+
+// Latitude, longitude and zone go through AAF text on their way to every target but QCK:
+// degrees (hours) and minutes, after rounding to the half second, as the AAF writer splits them.
+struct AafSplit {
+    RoundedUnits Units;
+    bool Negative = false;
+};
+AafSplit SplitAsAafWrites(double value) {
+    const long double bounded = BoundForWriting(value);
+    return {SplitRounded(std::fabs(bounded)), bounded < 0};
+}
+
+// The zone in QCK's one column: local mean time follows the longitude, and a daylight shift
+// moves the zone east, as the QCK writer sets them.
+double QckZoneInForce(const AafRecord& chart) {
+    const double zone =
+        chart.DaylightCode == -1 ? -(chart.Longitude * kZonePerDegree) : chart.TimeZone;
+    return chart.DaylightCode > 0 ? zone - static_cast<double>(chart.DaylightCode) / 60 : zone;
+}
+
+// Only whole degrees carry a sign in SZK, and AAF text on the way gave the minutes: a place
+// less than a degree south or west loses its side unless it rounds to 0 there.
+bool SzkDropsSign(double value) {
+    if (!(value < 0 && value > -1)) return false;
+    const AafSplit split = SplitAsAafWrites(value);
+    return split.Units.Units == 0 && split.Units.Minutes > 0;
+}
+
+// Whether a value is surely a whole number of minutes (or of arc minutes) after rounding to the
+// half second: within 0.49 seconds of one. Most charts are, and the exact split, in long
+// double, is then left out; the margin leaves every doubtful value to it.
+bool SurelyWholeMinutes(double value) {
+    constexpr double kMargin = 0.49 / 60;  // of a minute
+    const double minutes = std::fabs(value) * 60;
+    const double fraction = minutes - std::floor(minutes);
+    return fraction < kMargin || fraction > 1 - kMargin;
+}
+
+bool AafDropsSeconds(double value) {
+    return !SurelyWholeMinutes(value) && SplitAsAafWrites(value).Units.Seconds != 0;
+}
+
+// "Last,First" as QCK composes it, the comma only with a first name.
+std::string QckName(const AafRecord& chart) {
+    std::string name(FieldText(chart.LastName));
+    const std::string_view first = FieldText(chart.FirstName);
+    if (!first.empty()) {
+        name.push_back(',');
+        name += first;
+    }
+    return name;
+}
+
+bool QckCutsName(const AafRecord& chart) {
+    const std::size_t last = FieldText(chart.LastName).size();
+    const std::size_t first = FieldText(chart.FirstName).size();
+    return first == 0 ? last > kQckNameWidth : last + 1 + first > kQckNameWidth;
+}
+
+bool QckCutsPlace(const AafRecord& chart) {
+    const std::size_t place = FieldText(chart.Place).size();
+    if (place > kQckPlaceWidth) return true;
+    return place + 1 + FieldText(chart.Country).size() > kQckPlaceAndCountry;
+}
+
+void AppendNumber(std::string& text, std::int64_t number) {
+    char digits[24];
+    const auto result = std::to_chars(digits, digits + sizeof digits, number);
+    text.append(digits, result.ptr);
+}
+
+void AppendTwoDigits(std::string& text, std::int64_t number) {
+    if (number >= 0 && number < 10) text.push_back('0');
+    AppendNumber(text, number);
+}
+
+std::string DateText(const AafRecord& chart) {
+    std::string text;
+    AppendNumber(text, chart.Year);
+    text.push_back('.');
+    AppendTwoDigits(text, chart.Month);
+    text.push_back('.');
+    AppendTwoDigits(text, chart.Day);
+    return text;
+}
+
+// "47°29′33″ É", or without the seconds "47°29′ É"; hours of a zone as "1:16:20 K".
+void AppendSexagesimal(std::string& text, const RoundedUnits& split, bool seconds, bool angle) {
+    AppendNumber(text, split.Units);
+    text += angle ? "°" : ":";
+    AppendTwoDigits(text, split.Minutes);
+    if (angle) text += "′";
+    if (seconds) {
+        if (!angle) text.push_back(':');
+        AppendTwoDigits(text, split.Seconds);
+        if (angle) text += "″";
+    }
+}
+
+std::string SecondsDetail(const RoundedUnits& split, bool angle, std::string_view side) {
+    std::string text;
+    AppendSexagesimal(text, split, true, angle);
+    text.push_back(' ');
+    text += side;
+    text += " → ";
+    AppendSexagesimal(text, split, false, angle);
+    text.push_back(' ');
+    text += side;
+    return text;
+}
+
+std::string SignDetail(const RoundedUnits& split, std::string_view read, std::string_view written) {
+    std::string text;
+    AppendSexagesimal(text, split, false, true);
+    text.push_back(' ');
+    text += read;
+    text += " → ";
+    AppendSexagesimal(text, split, false, true);
+    text.push_back(' ');
+    text += written;
+    return text;
+}
+
+std::string CutDetail(std::string_view read, std::string_view written) {
+    return Utf8FromWindows1250(read) + " → " + Utf8FromWindows1250(written);
+}
+
+std::string NotesDetail(std::string_view notes) {
+    std::size_t shown = 0;
+    while (shown < notes.size() && shown < kNotesShown && notes[shown] != '\r' &&
+           notes[shown] != '\n')
+        ++shown;
+    std::string text = Utf8FromWindows1250(notes.substr(0, shown));
+    if (shown < notes.size()) text += "…";
+    return text;
+}
+
+}  // namespace
+
+ChartIssues CheckChart(const AafRecord& chart, Target target) {
+    ChartIssues issues = 0;
+    if (chart.Month < 1 || chart.Month > 12) {
+        issues |= IssueBit(ChartIssue::MonthOutOfRange);
+        if (chart.Day < 1) issues |= IssueBit(ChartIssue::DayBelowOne);
+    } else if (chart.Day < 1) {
+        issues |= IssueBit(ChartIssue::DayBelowOne);
+    } else if (chart.Day > MonthLength(chart.Year, chart.Month, chart.Gregorian)) {
+        issues |= IssueBit(ChartIssue::DayPastMonthEnd);
+    }
+    if (chart.Year == 0) issues |= IssueBit(ChartIssue::YearZero);
+
+    if (target == Target::Qck) {
+        if (chart.Notes[0] != '\0') issues |= IssueBit(ChartIssue::NotesDropped);
+        const double zone = QckZoneInForce(chart);
+        if (!SurelyWholeMinutes(zone) &&
+            SplitRoundedWithin(std::fabs(zone), kQckZoneHoursMax).Seconds != 0)
+            issues |= IssueBit(ChartIssue::ZoneSecondsDropped);
+        if (QckCutsName(chart)) issues |= IssueBit(ChartIssue::NameCut);
+        if (QckCutsPlace(chart)) issues |= IssueBit(ChartIssue::PlaceCut);
+        return issues;
+    }
+
+    if (AafDropsSeconds(chart.Latitude)) issues |= IssueBit(ChartIssue::LatitudeSecondsDropped);
+    if (AafDropsSeconds(chart.Longitude)) issues |= IssueBit(ChartIssue::LongitudeSecondsDropped);
+    if (AafDropsSeconds(chart.TimeZone)) issues |= IssueBit(ChartIssue::ZoneSecondsDropped);
+
+    switch (target) {
+        case Target::Csv:
+            if (chart.Notes[0] != '\0') issues |= IssueBit(ChartIssue::NotesDropped);
+            break;
+        case Target::Hor:
+        case Target::Szk:
+            if (chart.DaylightCode > 0 && chart.DaylightCode != 60)
+                issues |= IssueBit(ChartIssue::DaylightAsOneHour);
+            if (target == Target::Hor) {
+                const char gender = GenderLetter(chart.Gender);
+                if (gender != 'M' && gender != 'F') issues |= IssueBit(ChartIssue::GenderAsWoman);
+                break;
+            }
+            if (chart.Year < 0) issues |= IssueBit(ChartIssue::BcYearIgnored);
+            if (SzkDropsSign(chart.Latitude)) issues |= IssueBit(ChartIssue::LatitudeSignDropped);
+            if (SzkDropsSign(chart.Longitude)) issues |= IssueBit(ChartIssue::LongitudeSignDropped);
+            break;
+        default:
+            break;
+    }
+    return issues;
+}
+
+void AppendChartFindings(const AafRecord& chart, Target target, ChartIssues issues,
+                         const ChartOrigin& origin, std::vector<Finding>& out) {
+    const std::string name = ReportName(chart);
+    const auto add = [&](FindingKind kind, ChartField field, std::string detail) {
+        out.push_back({kind, std::string(origin.File), origin.Chart, origin.Line, name, field,
+                       std::move(detail)});
+    };
+    const AafSplit latitude = SplitAsAafWrites(chart.Latitude);
+    const AafSplit longitude = SplitAsAafWrites(chart.Longitude);
+    const std::string_view latitudeSide = latitude.Negative ? "D" : "É";
+    const std::string_view longitudeSide = longitude.Negative ? "Ny" : "K";
+
+    for (ChartIssues rest = issues; rest != 0; rest &= rest - 1) {
+        switch (static_cast<ChartIssue>(std::countr_zero(rest))) {
+            case ChartIssue::DayPastMonthEnd:
+            case ChartIssue::DayBelowOne:
+                add(FindingKind::Suspicious, ChartField::Day, DateText(chart));
+                break;
+            case ChartIssue::MonthOutOfRange:
+                add(FindingKind::Suspicious, ChartField::Month, DateText(chart));
+                break;
+            case ChartIssue::YearZero:
+                add(FindingKind::Suspicious, ChartField::Year, DateText(chart));
+                break;
+            case ChartIssue::NotesDropped:
+                add(FindingKind::Lost, ChartField::Notes, NotesDetail(FieldText(chart.Notes)));
+                break;
+            case ChartIssue::LatitudeSecondsDropped:
+                add(FindingKind::Lost, ChartField::Latitude,
+                    SecondsDetail(latitude.Units, true, latitudeSide));
+                break;
+            case ChartIssue::LongitudeSecondsDropped:
+                add(FindingKind::Lost, ChartField::Longitude,
+                    SecondsDetail(longitude.Units, true, longitudeSide));
+                break;
+            case ChartIssue::ZoneSecondsDropped: {
+                // The zone counts west positive, as both writers write it.
+                RoundedUnits split;
+                bool west = true;
+                if (target == Target::Qck) {
+                    const double zone = QckZoneInForce(chart);
+                    const RoundedSplit columns =
+                        SplitRoundedWithin(std::fabs(zone), kQckZoneHoursMax);
+                    split = {columns.Whole, columns.Minutes, columns.Seconds};
+                    west = std::isnan(zone) || zone >= 0;
+                } else {
+                    const AafSplit zone = SplitAsAafWrites(chart.TimeZone);
+                    split = zone.Units;
+                    west = !zone.Negative;
+                }
+                add(FindingKind::Lost, ChartField::Zone,
+                    SecondsDetail(split, false, west ? "Ny" : "K"));
+                break;
+            }
+            case ChartIssue::NameCut: {
+                const std::string composed = QckName(chart);
+                add(FindingKind::Lost, ChartField::Name,
+                    CutDetail(composed, std::string_view(composed).substr(0, kQckNameWidth)));
+                break;
+            }
+            case ChartIssue::PlaceCut: {
+                const std::string_view place = FieldText(chart.Place);
+                const std::string_view country = FieldText(chart.Country);
+                const std::string_view placeWritten = place.substr(0, kQckPlaceWidth);
+                std::string read(place);
+                std::string written(placeWritten);
+                if (!country.empty()) {
+                    read.push_back(',');
+                    read += country;
+                    written.push_back(',');
+                    written += country.substr(
+                        0, std::min(country.size(), kQckPlaceAndCountry - 1 - placeWritten.size()));
+                }
+                add(FindingKind::Lost, ChartField::Place, CutDetail(read, written));
+                break;
+            }
+            case ChartIssue::DaylightAsOneHour: {
+                std::string detail;
+                AppendNumber(detail, chart.DaylightCode);
+                detail += " perc → 1 óra";
+                add(FindingKind::Lost, ChartField::Daylight, detail);
+                break;
+            }
+            case ChartIssue::BcYearIgnored: {
+                std::string detail = "i. e. ";
+                AppendNumber(detail, -std::int64_t{chart.Year});
+                detail += " → i. sz. ";
+                AppendNumber(detail, -std::int64_t{chart.Year});
+                add(FindingKind::Lost, ChartField::Year, detail);
+                break;
+            }
+            case ChartIssue::LatitudeSignDropped:
+                add(FindingKind::Lost, ChartField::Latitude, SignDetail(latitude.Units, "D", "É"));
+                break;
+            case ChartIssue::LongitudeSignDropped:
+                add(FindingKind::Lost, ChartField::Longitude,
+                    SignDetail(longitude.Units, "Ny", "K"));
+                break;
+            case ChartIssue::GenderAsWoman:
+                add(FindingKind::Lost, ChartField::Gender,
+                    GenderLetter(chart.Gender) == 'E' ? "esemény → nő" : "ismeretlen → nő");
+                break;
+        }
+    }
+}
+
+}  // namespace tervalo

@@ -1,0 +1,204 @@
+// Likely duplicates among the charts of a combined run: one person from two sources.
+#include "run/DuplicateFinder.h"
+
+#include <algorithm>
+#include <cmath>
+#include <string_view>
+
+#include "core/ChartRecord.h"
+#include "formats/FoldChartName.h"
+
+namespace tervalo {
+
+namespace {
+
+constexpr double kTimeTolerance = 2.0 / 60;  // hours
+constexpr double kPlaceTolerance = 0.1;      // degrees
+// Floats keep the values: a hundredth of an arc second covers their rounding, so that two
+// places written 0.1 degree apart still count as within it.
+constexpr double kFloatSlack = 1e-4;
+// Cells of half a degree: a place's neighbourhood of 0.1 degree lies in one cell on most
+// charts, and in two (or four) near a cell's edge.
+constexpr double kCellSize = 0.5;
+constexpr double kLargestCoordinate = 1000;  // damaged values are held here for the cell
+constexpr std::size_t kPrefixLength = 20;
+constexpr std::size_t kFirstSlots = 1024;
+
+std::uint64_t Mix(std::uint64_t value) {
+    value ^= value >> 33;
+    value *= 0xFF51AFD7ED558CCDull;
+    value ^= value >> 33;
+    value *= 0xC4CEB9FE1A85EC53ull;
+    value ^= value >> 33;
+    return value;
+}
+
+std::uint32_t Fold32(std::uint64_t value) {
+    return static_cast<std::uint32_t>(value ^ (value >> 32));
+}
+
+struct NameKey {
+    std::uint32_t Words = 0;
+    std::uint32_t Prefix = 0;
+    bool HasWords = false;
+};
+
+// The name's words in the folding of the file list and the chart file names: letters to their
+// plain lower-case letter, digits kept, everything else between words.
+NameKey KeyOfName(const ChartRecord& chart) {
+    constexpr std::uint64_t kFnvOffset = 0xCBF29CE484222325ull;
+    constexpr std::uint64_t kFnvPrime = 0x100000001B3ull;
+    std::uint64_t wordsSum = 0;
+    std::uint64_t word = kFnvOffset;
+    bool inWord = false;
+    std::uint64_t prefix = kFnvOffset;
+    std::size_t joined = 0;  // characters of the words joined by single spaces
+    bool hasWords = false;
+    const auto take = [&](unsigned char c) {
+        if (c >= 0x41) c = kTransliterationTable[c];
+        const bool letter = (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+        if (!letter) {
+            if (inWord) wordsSum += Mix(word);
+            inWord = false;
+            return;
+        }
+        const auto join = [&](unsigned char joinedChar) {
+            if (joined++ < kPrefixLength) prefix = (prefix ^ joinedChar) * kFnvPrime;
+        };
+        if (!inWord) {
+            word = kFnvOffset;
+            if (hasWords) join(' ');
+            inWord = hasWords = true;
+        }
+        word = (word ^ c) * kFnvPrime;
+        join(c);
+    };
+    for (const char c : FieldText(chart.LastName))
+        take(static_cast<unsigned char>(c));
+    take(' ');
+    for (const char c : FieldText(chart.FirstName))
+        take(static_cast<unsigned char>(c));
+    take(' ');
+    NameKey key;
+    key.HasWords = hasWords;
+    key.Words = Fold32(Mix(wordsSum));
+    // 0 says "too short to compare by its beginning".
+    if (joined >= kPrefixLength) key.Prefix = Fold32(Mix(prefix)) | 1u;
+    return key;
+}
+
+std::uint32_t PackedDate(const ChartRecord& chart) {
+    const auto year =
+        static_cast<std::uint32_t>(std::clamp(chart.Year, kMinYear, kMaxYear) + 10000);
+    const auto month = static_cast<std::uint32_t>(std::clamp(chart.Month, 0, 63));
+    const auto day = static_cast<std::uint32_t>(std::clamp(chart.Day, 0, 63));
+    return ((year * 64 + month) * 64 + day) * 2 + (chart.Gregorian ? 1 : 0);
+}
+
+std::int16_t CellOf(double coordinate) {
+    if (!std::isfinite(coordinate)) return 0;
+    const double bounded = std::clamp(coordinate, -kLargestCoordinate, kLargestCoordinate);
+    return static_cast<std::int16_t>(std::floor(bounded / kCellSize));
+}
+
+bool Within(float left, float right, double tolerance) {
+    return std::fabs(static_cast<double>(left) - static_cast<double>(right)) <=
+           tolerance + kFloatSlack;
+}
+
+std::uint64_t SlotHash(std::uint32_t date, std::int16_t latitudeCell, std::int16_t longitudeCell) {
+    return Mix(std::uint64_t{date} << 32 |
+               std::uint64_t{static_cast<std::uint16_t>(latitudeCell)} << 16 |
+               static_cast<std::uint16_t>(longitudeCell));
+}
+
+}  // namespace
+
+std::uint32_t* DuplicateFinder::FindSlot(std::uint32_t date, std::int16_t latitudeCell,
+                                         std::int16_t longitudeCell) {
+    const std::size_t mask = Slots.size() - 1;
+    for (std::size_t at = SlotHash(date, latitudeCell, longitudeCell) & mask;;
+         at = (at + 1) & mask) {
+        std::uint32_t& slot = Slots[at];
+        if (slot == 0) return &slot;
+        const Entry& head = Entries[slot - 1];
+        if (head.Date == date && head.LatitudeCell == latitudeCell &&
+            head.LongitudeCell == longitudeCell)
+            return &slot;
+    }
+}
+
+void DuplicateFinder::Grow() {
+    std::vector<std::uint32_t> old = std::move(Slots);
+    Slots.assign(old.empty() ? kFirstSlots : old.size() * 2, 0);
+    for (const std::uint32_t head : old) {
+        if (head == 0) continue;
+        const Entry& entry = Entries[head - 1];
+        *FindSlot(entry.Date, entry.LatitudeCell, entry.LongitudeCell) = head;
+    }
+}
+
+std::optional<ChartId> DuplicateFinder::Add(const ChartRecord& chart, ChartId id) {
+    if ((UsedSlots + 1) * 2 > Slots.size()) Grow();
+
+    const NameKey name = KeyOfName(chart);
+    Entry entry{PackedDate(chart),
+                0,
+                0,
+                static_cast<float>(chart.Time),
+                static_cast<float>(chart.Latitude),
+                static_cast<float>(chart.Longitude),
+                name.Words,
+                name.Prefix,
+                0,
+                id};
+    entry.LatitudeCell = CellOf(entry.Latitude);
+    entry.LongitudeCell = CellOf(entry.Longitude);
+
+    // A chart without a name has nothing to be alike in, and is not kept.
+    if (!name.HasWords) return std::nullopt;
+    std::optional<ChartId> earlier;
+    std::size_t earliest = Entries.size();
+    {
+        const double reach = kPlaceTolerance + kFloatSlack;
+        const std::int16_t latitudeFirst = CellOf(entry.Latitude - reach);
+        const std::int16_t latitudeLast = CellOf(entry.Latitude + reach);
+        const std::int16_t longitudeFirst = CellOf(entry.Longitude - reach);
+        const std::int16_t longitudeLast = CellOf(entry.Longitude + reach);
+        for (std::int32_t latitudeCell = latitudeFirst; latitudeCell <= latitudeLast;
+             ++latitudeCell) {
+            for (std::int32_t longitudeCell = longitudeFirst; longitudeCell <= longitudeLast;
+                 ++longitudeCell) {
+                std::uint32_t link = *FindSlot(entry.Date, static_cast<std::int16_t>(latitudeCell),
+                                               static_cast<std::int16_t>(longitudeCell));
+                for (; link != 0; link = Entries[link - 1].Next) {
+                    const Entry& other = Entries[link - 1];
+                    const bool alike = other.Words == entry.Words ||
+                                       (entry.Prefix != 0 && other.Prefix == entry.Prefix);
+                    if (alike && Within(other.Time, entry.Time, kTimeTolerance) &&
+                        Within(other.Latitude, entry.Latitude, kPlaceTolerance) &&
+                        Within(other.Longitude, entry.Longitude, kPlaceTolerance) &&
+                        link - 1 < earliest) {
+                        earliest = link - 1;
+                        earlier = other.Id;
+                    }
+                }
+            }
+        }
+    }
+
+    std::uint32_t& slot = *FindSlot(entry.Date, entry.LatitudeCell, entry.LongitudeCell);
+    if (slot == 0) ++UsedSlots;
+    entry.Next = slot;
+    Entries.push_back(entry);
+    slot = static_cast<std::uint32_t>(Entries.size());
+    return earlier;
+}
+
+void DuplicateFinder::Clear() {
+    Entries.clear();
+    Slots.clear();
+    UsedSlots = 0;
+}
+
+}  // namespace tervalo

@@ -1,0 +1,64 @@
+// Likely duplicates among the charts of a combined run: one person from two sources.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace tervalo {
+
+struct ChartRecord;
+
+// A chart of the run: its input's index in the list and its number in that input.
+struct ChartId {
+    std::uint32_t File = 0;
+    std::uint32_t Chart = 0;
+    bool operator==(const ChartId&) const = default;
+};
+
+// Two charts are likely one person's when they have
+// - the same date and calendar,
+// - clock times within 2 minutes,
+// - latitudes and longitudes each within 0.1 degree,
+// - names alike: folded as the file list folds letters (case and accents gone, Ő as o), a name
+//   is its words, the letters and digits between anything else. Names are alike when they hold
+//   the same words in any order and split over the two fields in any way ("Kovács János" in one
+//   field, "KOVACS, Janos" in two, "János Kovács"), or when both run to 20 or more characters
+//   and agree in their first 20: QCK keeps "Last,First" in 23 columns, and a long name from
+//   there is the other's beginning.
+// Charts are found through a hash of the date and a coarse cell of the place, the cells around
+// it included, so each chart is compared with the few of its day and region alone. Each chart
+// keeps 40 bytes or so: the key fields and two 32-bit hashes of its name.
+class DuplicateFinder {
+public:
+    // The earliest chart added before that `chart` is a likely duplicate of, if any; then adds
+    // `chart` (a chart without a name is never alike, and is not kept).
+    std::optional<ChartId> Add(const ChartRecord& chart, ChartId id);
+
+    void Clear();
+
+private:
+    struct Entry {
+        std::uint32_t Date;  // year, month, day and calendar packed
+        std::int16_t LatitudeCell;
+        std::int16_t LongitudeCell;
+        float Time;
+        float Latitude;
+        float Longitude;
+        std::uint32_t Words;   // order-free hash of the name's words
+        std::uint32_t Prefix;  // hash of the name's first characters; 0 when it is shorter
+        std::uint32_t Next;    // the next entry of the same cell, + 1; 0 ends the chain
+        ChartId Id;
+    };
+
+    std::uint32_t* FindSlot(std::uint32_t date, std::int16_t latitudeCell,
+                            std::int16_t longitudeCell);
+    void Grow();
+
+    std::vector<Entry> Entries;
+    // Open addressing: each slot holds the first entry of one cell, + 1; 0 is an empty slot.
+    std::vector<std::uint32_t> Slots;
+    std::size_t UsedSlots = 0;
+};
+
+}  // namespace tervalo
