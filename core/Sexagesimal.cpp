@@ -8,46 +8,12 @@ namespace tervalo {
 
 namespace {
 
-constexpr double kLargestSplit = 1e9;
+constexpr double kLargestSplit = 1e9;  // as BoundForWriting holds values
 // A value stored for a whole number of seconds may lie just below it in binary (10.1 hours for
 // 10:06); this much of a second lifts it back before truncating.
 constexpr double kSecondGuard = 1e-6;
 
 }  // namespace
-
-double SexagesimalSum(std::int32_t units, std::int32_t minutes, std::int32_t seconds) {
-    return SignedSexagesimalSum(units, minutes, seconds, false);
-}
-
-double SignedSexagesimalSum(long double units, long double minutes, long double seconds,
-                            bool negative) {
-    long double sum = units;
-    sum += minutes * static_cast<long double>(kMinuteFactor);
-    sum += seconds * static_cast<long double>(kSecondFactor);
-    return static_cast<double>(negative && sum != 0 ? -sum : sum);
-}
-
-long double BoundForWriting(double value) {
-    if (std::isnan(value)) return 0.0L;
-    return std::clamp(static_cast<long double>(value), -static_cast<long double>(kLargestSplit),
-                      static_cast<long double>(kLargestSplit));
-}
-
-RoundedUnits SplitRounded(long double value) {
-    RoundedUnits split;
-    split.Units = TruncateTowardZero(value);
-    const long double fraction =
-        (value - static_cast<long double>(split.Units) + static_cast<long double>(kHalfSecond)) *
-        60;
-    split.Minutes = TruncateTowardZero(fraction);
-    split.Seconds = TruncateTowardZero((fraction - static_cast<long double>(split.Minutes)) * 60);
-    if (split.Minutes >= 60) {
-        ++split.Units;
-        split.Minutes = 0;
-        split.Seconds = 0;
-    }
-    return split;
-}
 
 RoundedSplit SplitRoundedWithin(double value, std::int32_t maxWhole) {
     const RoundedSplit full{maxWhole, 59, 59, false};

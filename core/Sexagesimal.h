@@ -20,13 +20,21 @@ constexpr std::int32_t kMaxZoneHours = 14;
 // Minutes and seconds above 59 are read as 59.
 constexpr std::int32_t kMaxSixtieths = 59;
 
-// units + minutes / 60 + seconds / 3600, summed in that order in extended precision.
-double SexagesimalSum(std::int32_t units, std::int32_t minutes, std::int32_t seconds);
-
 // The same sum of values that a chart file may hold as any number (floats, or integers beyond
-// 32 bits), with the sign apart: a zero stays +0, so that no writer shows "-0".
-double SignedSexagesimalSum(long double units, long double minutes, long double seconds,
-                            bool negative);
+// 32 bits), with the sign apart: a zero stays +0, so that no writer shows "-0". The sums are
+// inline: the readers do four of them per chart.
+inline double SignedSexagesimalSum(long double units, long double minutes, long double seconds,
+                                   bool negative) {
+    long double sum = units;
+    sum += minutes * static_cast<long double>(kMinuteFactor);
+    sum += seconds * static_cast<long double>(kSecondFactor);
+    return static_cast<double>(negative && sum != 0 ? -sum : sum);
+}
+
+// units + minutes / 60 + seconds / 3600, summed in that order in extended precision.
+inline double SexagesimalSum(std::int32_t units, std::int32_t minutes, std::int32_t seconds) {
+    return SignedSexagesimalSum(units, minutes, seconds, false);
+}
 
 // A read value above `limit` is replaced by `replacement`: an hour of 25 becomes 23, a zone of
 // 15 hours 14. Readers bound the fields of a chart so, rather than rejecting it.
@@ -51,16 +59,44 @@ inline std::int64_t TruncateTowardZero(long double value) {
 
 // Values from other sources may lie far outside every field's meaning, or be NaN (as 0): held
 // within a billion, they split without overflow.
-long double BoundForWriting(double value);
+inline long double BoundForWriting(double value) {
+    constexpr long double kLargestWritten = 1e9;
+    if (value != value) return 0.0L;  // NaN
+    const long double wide = value;
+    return wide < -kLargestWritten ? -kLargestWritten
+                                   : (wide > kLargestWritten ? kLargestWritten : wide);
+}
 
 // AAF: units, minutes and seconds of a value, rounded to the half second; 60 minutes carry
-// into the units (12:59:59.6 becomes 13:00:00).
+// into the units (12:59:59.6 becomes 13:00:00). Angles and zones are written to the minute, so
+// their split leaves the seconds at 0; the writers split three values per chart, inline.
 struct RoundedUnits {
     std::int64_t Units = 0;
     std::int64_t Minutes = 0;
     std::int64_t Seconds = 0;
 };
-RoundedUnits SplitRounded(long double value);
+inline RoundedUnits SplitRoundedToMinutes(long double value, long double* fraction = nullptr) {
+    RoundedUnits split;
+    split.Units = TruncateTowardZero(value);
+    const long double minutes =
+        (value - static_cast<long double>(split.Units) + static_cast<long double>(kHalfSecond)) *
+        60;
+    split.Minutes = TruncateTowardZero(minutes);
+    if (fraction != nullptr) *fraction = minutes;
+    if (split.Minutes >= 60) {
+        ++split.Units;
+        split.Minutes = 0;
+    }
+    return split;
+}
+inline RoundedUnits SplitRounded(long double value) {
+    long double minutes = 0;
+    RoundedUnits split = SplitRoundedToMinutes(value, &minutes);
+    if (minutes < 60)  // no carry: the seconds of the minute
+        split.Seconds =
+            TruncateTowardZero((minutes - static_cast<long double>(split.Minutes)) * 60);
+    return split;
+}
 
 // QCK: whole units, minutes and seconds of a value for columns that hold at most `maxWhole`
 // units, rounded to the half second. Zero, negative and NaN values give 0; values the columns

@@ -101,7 +101,7 @@ private:
 
 void PutAngle(RecordWriter& writer, double value, char positive, char negative) {
     const long double clamped = BoundForWriting(value);
-    const RoundedUnits split = SplitRounded(std::fabs(clamped));
+    const RoundedUnits split = SplitRoundedToMinutes(std::fabs(clamped));
     writer.PutTwoDigits(split.Units);
     writer.Put(clamped >= 0 ? positive : negative);
     writer.PutTwoDigits(split.Minutes);
@@ -181,7 +181,7 @@ void PutDate(RecordWriter& writer, AafRecord& record) {
 // Hours, "h", "w" or "e" for west or east of Greenwich (zones count west positive), minutes.
 void PutZone(RecordWriter& writer, double timeZone) {
     const long double zone = BoundForWriting(timeZone);
-    const RoundedUnits zoneSplit = SplitRounded(std::fabs(zone));
+    const RoundedUnits zoneSplit = SplitRoundedToMinutes(std::fabs(zone));
     writer.PutNumber(zoneSplit.Units);
     writer.Put('h');
     writer.Put(zone >= 0 ? 'w' : 'e');
