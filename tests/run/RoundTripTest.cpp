@@ -76,6 +76,10 @@ const Field kFields[] = {
     {"Notes", [](const AafRecord& c) { return std::string(FieldText(c.Notes)); }},
 };
 
+constexpr const char* kKovacs =
+    "Kov\xE1"
+    "cs";
+
 // Where a round trip may differ from AAF to AAF, and what comes back instead.
 struct Difference {
     Target Middle;
@@ -93,15 +97,9 @@ const Difference kDifferences[] = {
     {Target::Hor, "Visser", "TimeZone", "-0:19:00"},
     {Target::Szk, "Visser", "TimeZone", "-0:19:00"},
     // Their files from this program have always had the notes' commas as semicolons.
-    {Target::Hor,
-     "Kov\xE1"
-     "cs",
-     "Notes", "#COM:Els\xF5 sor; vessz\xF5vel\r\nm\xE1sodik sor"},
+    {Target::Hor, kKovacs, "Notes", "#COM:Els\xF5 sor; vessz\xF5vel\r\nm\xE1sodik sor"},
     {Target::Hor, "Smith", "Notes", "#Rodden AA; birth certificate"},
-    {Target::Szk,
-     "Kov\xE1"
-     "cs",
-     "Notes", "#COM:Els\xF5 sor; vessz\xF5vel\r\nm\xE1sodik sor"},
+    {Target::Szk, kKovacs, "Notes", "#COM:Els\xF5 sor; vessz\xF5vel\r\nm\xE1sodik sor"},
     {Target::Szk, "Smith", "Notes", "#Rodden AA; birth certificate"},
     // Local mean time is marked there without a zone: it comes back with the longitude's,
     // 14°18' E being 57 minutes and 12 seconds east, written to the minute.
@@ -126,10 +124,7 @@ const Difference kDifferences[] = {
     {Target::Szk, "Linde", "FirstName", "Carl von"},
     // CSV has no column for notes. (Notes read from AAF begin with their "#", so the "#COM:"
     // that AAF text puts before other programs' notes never arises on this road.)
-    {Target::Csv,
-     "Kov\xE1"
-     "cs",
-     "Notes", ""},
+    {Target::Csv, kKovacs, "Notes", ""},
     {Target::Csv, "Smith", "Notes", ""},
 };
 
