@@ -43,8 +43,11 @@ inline bool ReadAndParseChartFile(const std::string& path, AafRecord& chart, Cha
     return parse(bytes, chart, read);
 }
 
-// "Family Given": the first space parts the names, as the HOR and SZK targets join them.
+// "Family Given": the first space parts the names, as the HOR and SZK targets join them. Spaces
+// before the family name are not part of it: AAF files often carry one there (" Berliner, Emil"),
+// and the HOR target writes it as it stands.
 inline void SplitNameAtSpace(std::string_view name, ChartRecord& chart) {
+    name.remove_prefix(std::min(name.find_first_not_of(' '), name.size()));
     const std::size_t space = name.find(' ');
     SetFieldText(chart.LastName, name.substr(0, space));
     SetFieldText(chart.FirstName,

@@ -136,10 +136,14 @@ void AppendHorText(const AafDatabase& chart, std::string& out) {
     AppendInteger(out, zone.Minutes);
     AppendFlag(out, chart.DaylightCode > 0);  // 16: daylight saving
 
-    out.push_back('V');  // 17: place, and its country in parentheses
-    AppendEscaped(out, FieldText(chart.Place));
+    // 17: place, and its country in parentheses. A place that ends in parentheses of its own
+    // ("Berndorf (Thurnau)") gets empty ones when it has no country, or they would be read back
+    // as its country.
+    out.push_back('V');
+    const std::string_view place = FieldText(chart.Place);
+    AppendEscaped(out, place);
     const std::string_view country = FieldText(chart.Country);
-    if (!country.empty()) {
+    if (!country.empty() || place.ends_with(')')) {
         out.append(" (");
         AppendEscaped(out, country);
         out.push_back(')');

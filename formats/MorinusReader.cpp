@@ -660,9 +660,11 @@ std::string Windows1250Text(const Value& value, std::size_t& unconvertible) {
     return out;
 }
 
-// The HOR target writes "Place (Country)"; the chart program itself writes "London, GBR".
+// The HOR target writes "Place (Country)", and "Place ()" for a place without a country that ends
+// in parentheses itself; the chart program writes "London, GBR".
 void SplitPlace(std::string_view place, AafRecord& chart) {
     std::string_view country;
+    bool parenthesised = false;
     if (!place.empty() && place.back() == ')') {
         int depth = 0;
         for (std::size_t at = place.size(); at-- > 0;) {
@@ -671,11 +673,12 @@ void SplitPlace(std::string_view place, AafRecord& chart) {
             if (at > 0 && place[at - 1] == ' ') {
                 country = place.substr(at + 1, place.size() - at - 2);
                 place = place.substr(0, at - 1);
+                parenthesised = true;
             }
             break;
         }
     }
-    if (country.empty()) {
+    if (!parenthesised) {
         const std::size_t comma = place.rfind(',');
         if (comma != std::string_view::npos) {
             country = place.substr(comma + 1);

@@ -178,6 +178,9 @@ TEST(MorinusReaderTest, ReadsBackWhatTheHorTargetWrites) {
         {"west zone with daylight saving, a country in parentheses",
          {"Smith", "John", "Boston", "USA (MA)", "", 1955, 11, 5, 13.5 + 7 / 3600.0, 5, 60,
           -(71 + 3 / 60.0 + 37 / 3600.0), 42.36, true, 'M'}},
+        {"a place ending in parentheses, without a country",
+         {"Linde", "Carl von", "Berndorf (Thurnau)", "", "", 1842, 6, 11, 8.5, -1, 0, 11.5, 50,
+          true, 'M'}},
         {"local mean time, an event before the era, Julian",
          {"Caesar", "", "Roma", "", "", -44, 3, 15, 11, -12.5 / 15, -1, 12.5, -(41.9), false, 'E'}},
     };
