@@ -15,6 +15,44 @@ constexpr std::size_t kMaxTextLength = kTextFieldSize - 1;
 constexpr std::int32_t kMinYear = -9999;
 constexpr std::int32_t kMaxYear = 9999;
 
+// The fields of a chart, as a report names them.
+enum class ChartField : std::uint8_t {
+    Day,
+    Month,
+    Year,
+    Time,
+    Latitude,
+    Longitude,
+    Zone,
+    Daylight,
+    Notes,
+    Name,
+    Place,
+    Gender,
+    None
+};
+
+// A value a file does not hold at all (a missing "#B93" line, a chart without a time).
+constexpr std::int32_t kValueMissing = -2147483647 - 1;
+
+// What a reader bounded or replaced as it read a chart: the field, the value read and the value
+// kept, in the units of the file's own field (hours, degrees, minutes...). Readers are lenient
+// by design, so that a chart arrives; the run says what they changed.
+struct ReadCorrection {
+    ChartField Field = ChartField::None;
+    std::int32_t Read = 0;
+    std::int32_t Kept = 0;
+};
+struct ReadCorrections {
+    static constexpr std::uint8_t kMax = 4;
+    std::uint8_t Count = 0;
+    ReadCorrection Items[kMax];
+
+    void Add(ChartField field, std::int32_t read, std::int32_t kept) {
+        if (Count < kMax) Items[Count++] = {field, read, kept};
+    }
+};
+
 // The fifteen fields that AAF and QCK records have in common. Both database classes derive
 // from it, so the run copies a chart from one class to the other field by field.
 struct ChartRecord {
@@ -33,6 +71,10 @@ struct ChartRecord {
     std::int32_t Day = 1;
     bool Gregorian = true;
     char Gender = '*';
+    // Not fields of any format: what the reader changed, and where in its file the chart stood
+    // (the line its record begins on, or its entry's number), where the reader knows it.
+    ReadCorrections Corrections;
+    std::uint32_t SourceLine = 0;
 };
 
 // The gender letter in capitals, for the writers that turn it into something else: people

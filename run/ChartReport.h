@@ -6,9 +6,9 @@
 #include <string_view>
 #include <vector>
 
-namespace tervalo {
+#include "core/ChartRecord.h"
 
-struct ChartRecord;
+namespace tervalo {
 
 enum class FindingKind : std::uint8_t {
     Corrected,   // a reader bounded or replaced a value
@@ -22,22 +22,6 @@ constexpr int kFindingKindCount = 6;
 
 // "javítva", "gyanús", ...: the word the report and the closing message use.
 std::string_view FindingKindText(FindingKind kind);
-
-enum class ChartField : std::uint8_t {
-    Day,
-    Month,
-    Year,
-    Time,
-    Latitude,
-    Longitude,
-    Zone,
-    Daylight,
-    Notes,
-    Name,
-    Place,
-    Gender,
-    None
-};
 
 // "nap", "hónap", ...; empty for None.
 std::string_view ChartFieldName(ChartField field);

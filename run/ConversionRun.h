@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "run/ChartReport.h"
+
 namespace tervalo {
 
 class AafDatabase;
@@ -44,6 +46,9 @@ public:
     virtual void SelectEntry(int index) = 0;  // -1 clears the selection
     // One box with the single button "OK"; texts are UTF-8.
     virtual void ShowMessage(MessageKind kind, const std::string& text) = 0;
+    // The lines the next message box shows on request, under its text: the findings on the
+    // run's charts, as many as a box can hold. A front without such a place keeps none.
+    virtual void SetMessageDetails(const std::string& details) { (void)details; }
 };
 
 struct RunDatabases {
@@ -80,6 +85,9 @@ struct RunReport {
     RunEnding Ending = RunEnding::NotStarted;
     std::vector<ReportItem> Items;
     std::vector<std::string> WrittenOutputs;  // files and folders, in the order written
+    std::vector<Finding> Findings;            // per chart, and the files passed over or not written
+    std::string ReportFile;                   // where the findings were written; empty: nowhere
+    bool ReportWritten = false;
 };
 
 struct RunRequest {
@@ -87,6 +95,11 @@ struct RunRequest {
     int TargetIndex = 0;               // -1 when nothing is selected
     int ModeIndex = 0;                 // 0 per file, anything else combined; -1 none selected
     std::string ExecutablePath;        // outputs go into its folder
+    // The findings' file: "jelentes" and a clock number beside the outputs when empty.
+    std::string ReportPath;
+    bool WriteReport = true;
+    // Combined, a likely duplicate of a chart taken before is passed over rather than written.
+    bool SkipDuplicates = false;
 };
 
 // Closing messages.
@@ -97,7 +110,7 @@ inline constexpr std::string_view kAbortMessage = "Átalakítás megszakítva!";
 // Everything up to and including the last path separator.
 std::string OutputPrefixOf(const std::string& executablePath);
 // The closing message of a completed run: success alone, or the partial success with one
-// line per report item.
+// line per report item; then, when charts have findings, how many and where the report lies.
 std::string ClosingMessage(const RunReport& report);
 
 RunReport ConversionRun(const RunRequest& request, std::atomic<bool>& AbortRequested,
