@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "core/ChartRecord.h"
+
 namespace tervalo {
 
 // The factors as double values: sums run in extended precision with them, as the reference
@@ -41,6 +43,14 @@ inline double SexagesimalSum(std::int32_t units, std::int32_t minutes, std::int3
 constexpr std::int32_t ReplaceAbove(std::int32_t value, std::int32_t limit,
                                     std::int32_t replacement) {
     return value > limit ? replacement : value;
+}
+
+// The same, and the chart's record says what was read and what was kept.
+inline std::int32_t ReplaceAbove(std::int32_t value, std::int32_t limit, std::int32_t replacement,
+                                 ChartField field, ReadCorrections& corrections) {
+    if (value <= limit) return value;
+    corrections.Add(field, value, replacement);
+    return replacement;
 }
 
 // Truncates toward zero a long double whose magnitude is below 2^62. The direct x87

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string_view>
 #include <type_traits>
@@ -13,6 +14,7 @@
 #include "core/ChartRecord.h"
 #include "core/SlotRing.h"
 #include "core/TextBuffer.h"
+#include "core/TextScan.h"
 
 namespace tervalo {
 
@@ -74,6 +76,22 @@ private:
     std::size_t Released = 0;
 };
 
+// Which charts of a walk the caller wants to hear of as they were read (a reader bounded a
+// value, a target cannot hold one): `Marks` runs on the thread that reads the chart, before the
+// chart is written, and sees nothing but the chart and `Context`. A marked chart is kept beside
+// its stretch and handed to the taker with the line its record begins on in `Text`.
+struct ChartInspection {
+    bool (*Marks)(const AafRecord& chart, const void* context) = nullptr;
+    const void* Context = nullptr;
+    std::string_view Text;
+};
+
+// A marked chart as the taker gets it.
+struct MarkedChart {
+    const AafRecord& Chart;
+    std::uint64_t Line;  // from 1
+};
+
 // A record as a walk took it: where it stands, and the calendar in force before it.
 struct TakenRecord {
     std::size_t Cursor = 0;
@@ -84,18 +102,34 @@ namespace stretch_walk {
 
 constexpr std::size_t kStretchesAhead = 3;
 
+constexpr std::size_t kUnmarked = static_cast<std::size_t>(-1);
+
 // One record of a written stretch.
 struct WrittenRecord {
     TakenRecord Taken;
-    std::size_t End = 0;  // of its text among the stretch's bytes
+    std::size_t End = 0;             // of its text among the stretch's bytes
+    std::size_t Marked = kUnmarked;  // its copy among the stretch's marked charts
+    std::uint64_t Line = 0;          // line feeds before it within the stretch, when marked
 };
 
-// The texts of a stretch's records, one behind the other.
+// The texts of a stretch's records, one behind the other, and copies of the marked charts as
+// read; the copies' room is kept from stretch to stretch.
 struct WrittenStretch {
     std::vector<char> Bytes;
     std::size_t Used = 0;
     std::vector<WrittenRecord> Records;
+    std::vector<AafRecord> Marked;
+    std::size_t MarkedCount = 0;
+    std::uint64_t LineFeeds = 0;  // in the stretch's text, when charts are inspected
 };
+
+// A chart as read, copied up to the end of its texts.
+inline void CopyChart(const AafRecord& from, AafRecord& to) {
+    CopyCommonFields(from, to);
+    to.Corrections = from.Corrections;
+    to.SourceLine = from.SourceLine;
+    SetFieldText(to.Notes, FieldText(from.Notes));
+}
 
 }  // namespace stretch_walk
 
@@ -107,17 +141,23 @@ struct WrittenStretch {
 // After each stretch has been taken, `passed(next)` hears the first cursor of the next one:
 // neither thread reads the text before it again. Gives false when `take` stopped the walk;
 // `last` is then the record taken last either way.
+// With an inspection, a taker of single records may take a second argument, the marked chart
+// or null.
 template <typename Parse, typename Take, typename Passed>
 bool ConvertStretches(const std::vector<StretchStart>& stretches, Parse parse,
-                      ChartTextWriter writeText, Take&& take, Passed passed, TakenRecord& last) {
+                      ChartTextWriter writeText, Take&& take, Passed passed, TakenRecord& last,
+                      const ChartInspection* inspection = nullptr) {
     using stretch_walk::WrittenStretch;
     const std::size_t count = stretches.size();
-    const auto writeStretch = [&stretches, &parse, writeText](std::size_t index, AafRecord& record,
-                                                              WrittenStretch& stretch) {
+    const auto writeStretch = [&stretches, &parse, writeText, inspection](
+                                  std::size_t index, AafRecord& record, WrittenStretch& stretch) {
         const std::size_t end =
             index + 1 < stretches.size() ? stretches[index + 1].First : kNoCursor;
         stretch.Used = 0;
         stretch.Records.clear();
+        stretch.MarkedCount = 0;
+        stretch.LineFeeds = 0;
+        std::size_t counted = stretches[index].First;  // line feeds are counted up to here
         record.Gregorian = stretches[index].Gregorian;
         for (std::size_t cursor = stretches[index].First; cursor != kNoCursor && cursor < end;) {
             if (stretch.Bytes.size() - stretch.Used < kChartTextSize) {
@@ -126,8 +166,27 @@ bool ConvertStretches(const std::vector<StretchStart>& stretches, Parse parse,
             }
             const TakenRecord taken{cursor, record.Gregorian};
             cursor = parse(cursor, record);
+            stretch_walk::WrittenRecord written{taken, 0};
+            if (inspection != nullptr && inspection->Marks(record, inspection->Context)) {
+                const char* text = inspection->Text.data();
+                const std::size_t at = std::min(taken.Cursor, inspection->Text.size());
+                stretch.LineFeeds += CountLineFeeds(text + std::min(counted, at), text + at);
+                counted = at;
+                if (stretch.Marked.size() == stretch.MarkedCount) stretch.Marked.emplace_back();
+                stretch_walk::CopyChart(record, stretch.Marked[stretch.MarkedCount]);
+                written.Marked = stretch.MarkedCount++;
+                written.Line = stretch.LineFeeds;
+            }
             stretch.Used += writeText(record, stretch.Bytes.data() + stretch.Used);
-            stretch.Records.push_back({taken, stretch.Used});
+            written.End = stretch.Used;
+            stretch.Records.push_back(written);
+        }
+        if (inspection != nullptr) {
+            const std::size_t stop = std::min(end, inspection->Text.size());
+            if (counted < stop) {
+                stretch.LineFeeds += CountLineFeeds(inspection->Text.data() + counted,
+                                                    inspection->Text.data() + stop);
+            }
         }
     };
 
@@ -145,6 +204,7 @@ bool ConvertStretches(const std::vector<StretchStart>& stretches, Parse parse,
 
     WrittenStretch own;
     AafRecord ownRecord;
+    std::uint64_t linesBefore = 0;  // line feeds before the stretch in hand
     for (std::size_t index = 0; index < count; ++index) {
         const bool helped = shared && index % 2 == 1;
         if (!helped) writeStretch(index, ownRecord, own);
@@ -155,6 +215,22 @@ bool ConvertStretches(const std::vector<StretchStart>& stretches, Parse parse,
                 last = stretch.Records.back().Taken;
                 if (!take(std::string_view(stretch.Bytes.data(), stretch.Used), last)) return false;
             }
+        } else if constexpr (std::is_invocable_r_v<bool, Take&, std::string_view,
+                                                   const MarkedChart*>) {
+            std::size_t from = 0;
+            for (const stretch_walk::WrittenRecord& record : stretch.Records) {
+                last = record.Taken;
+                const std::string_view text(stretch.Bytes.data() + from, record.End - from);
+                from = record.End;
+                if (record.Marked == stretch_walk::kUnmarked) {
+                    if (!take(text, nullptr)) return false;
+                    continue;
+                }
+                const MarkedChart marked{stretch.Marked[record.Marked],
+                                         linesBefore + record.Line + 1};
+                if (!take(text, &marked)) return false;
+            }
+            linesBefore += stretch.LineFeeds;
         } else {
             std::size_t from = 0;
             for (const stretch_walk::WrittenRecord& record : stretch.Records) {

@@ -66,6 +66,12 @@ public:
     bool ConvertRecords(ChartTextWriter form,
                         const std::function<bool(std::string_view text)>& take,
                         WalkedText walked = WalkedText::Kept);
+    // The same, and the charts that `inspection` marks are handed to `take` as they were read,
+    // with the line their record begins on; the others come with null.
+    bool ConvertRecords(
+        ChartTextWriter form, const ChartInspection& inspection,
+        const std::function<bool(std::string_view text, const MarkedChart* marked)>& take,
+        WalkedText walked = WalkedText::Kept);
     // Writes the record as AAF text into `out` (kFormatRecordSize bytes); null without a buffer.
     char* FormatRecord(char* out);
     // FormatRecord for any chart, as a ChartTextWriter.
@@ -102,6 +108,9 @@ public:
                                                      31, 31, 30, 31, 30, 31};
 
 private:
+    template <typename Take>
+    bool ConvertRecordsWith(ChartTextWriter form, const Take& take, WalkedText walked,
+                            const ChartInspection* inspection);
     // Writes one line per record, formed by formLine, in large blocks; false when the file
     // can't be created or a write falls short (what was written stays).
     bool SaveLineFile(const std::string& path, ChartTextWriter formLine);

@@ -127,15 +127,28 @@ std::size_t FindWithin(std::string_view text, std::string_view what, std::size_t
     return text.substr(0, end).find(what, from);
 }
 
+// A text longer than a field holds is cut, and the record says so.
+void NoteCut(std::string_view text, ChartField field, ReadCorrections& corrections) {
+    if (text.size() > kMaxTextLength) {
+        corrections.Add(
+            field, static_cast<std::int32_t>(std::min<std::size_t>(text.size(), kNumberCeiling)),
+            static_cast<std::int32_t>(kMaxTextLength));
+    }
+}
+
 template <std::size_t N>
-void StoreTextField(char (&field)[N], std::string_view text) {
+void StoreTextField(char (&field)[N], std::string_view text, ChartField name,
+                    ReadCorrections& corrections) {
     if (text == "*") text = {};
+    NoteCut(text, name, corrections);
     SetFieldText(field, text.substr(0, std::min(text.size(), kMaxTextLength)));
 }
 
 // A comma inside the given names can't be told from a field separator, so it is kept as a space.
-void StoreGivenNames(char (&field)[kTextFieldSize], std::string_view text) {
+void StoreGivenNames(char (&field)[kTextFieldSize], std::string_view text,
+                     ReadCorrections& corrections) {
     if (text == "*") text = {};
+    NoteCut(text, ChartField::Name, corrections);
     const std::size_t length = std::min(text.size(), kMaxTextLength);
     for (std::size_t i = 0; i < length; ++i)
         field[i] = text[i] == ',' ? ' ' : text[i];
@@ -144,15 +157,19 @@ void StoreGivenNames(char (&field)[kTextFieldSize], std::string_view text) {
 
 // Reads minutes directly behind a letter, then seconds when the minutes end in other than a
 // comma.
-void ReadMinutesAndSeconds(Reader& reader, std::int32_t& minutes, std::int32_t& seconds) {
+void ReadMinutesAndSeconds(Reader& reader, std::int32_t& minutes, std::int32_t& seconds,
+                           ChartField field, ReadCorrections& corrections) {
     const Number minuteNumber = reader.ReadNumber();
-    minutes = ReplaceAbove(minuteNumber.Value, kMaxSixtieths, kMaxSixtieths);
-    if (minuteNumber.Terminator != ',')
-        seconds = ReplaceAbove(reader.ReadNumber().Value, kMaxSixtieths, kMaxSixtieths);
+    minutes = ReplaceAbove(minuteNumber.Value, kMaxSixtieths, kMaxSixtieths, field, corrections);
+    if (minuteNumber.Terminator != ',') {
+        seconds = ReplaceAbove(reader.ReadNumber().Value, kMaxSixtieths, kMaxSixtieths, field,
+                               corrections);
+    }
 }
 
 // Latitude or longitude: degrees, the hemisphere letter, minutes, optional seconds.
-double ReadAngle(Reader& reader, std::int32_t maxDegrees, char negativeLetter) {
+double ReadAngle(Reader& reader, std::int32_t maxDegrees, char negativeLetter, ChartField field,
+                 ReadCorrections& corrections) {
     const char first = reader.Peek();
     if (first == '*') {
         reader.Skip(2);
@@ -167,9 +184,10 @@ double ReadAngle(Reader& reader, std::int32_t maxDegrees, char negativeLetter) {
     const char letter = degrees.Terminator;
     std::int32_t minutes = 0;
     std::int32_t seconds = 0;
-    if (letter != ',') ReadMinutesAndSeconds(reader, minutes, seconds);
+    if (letter != ',') ReadMinutesAndSeconds(reader, minutes, seconds, field, corrections);
     const double value =
-        SexagesimalSum(ReplaceAbove(degrees.Value, maxDegrees, maxDegrees - 1), minutes, seconds);
+        SexagesimalSum(ReplaceAbove(degrees.Value, maxDegrees, maxDegrees - 1, field, corrections),
+                       minutes, seconds);
     const bool negative = letter == negativeLetter || letter == negativeLetter + ('a' - 'A');
     return negative ? -value : value;
 }
@@ -181,7 +199,7 @@ bool IsZoneDirection(char c) {
 // Written zones carry an "h" before the direction letter; many files leave it out (0E44:0),
 // and then the hours end in the direction letter itself. Some programs write the minutes, and
 // seconds, before the letter instead (5:45E, 3:30:00W).
-double ReadTimeZone(Reader& reader) {
+double ReadTimeZone(Reader& reader, ReadCorrections& corrections) {
     const char first = reader.Peek();
     if (first == '*') {
         reader.Skip(2);
@@ -198,21 +216,25 @@ double ReadTimeZone(Reader& reader) {
     char direction = '\0';
     if (hours.Terminator == ':') {
         const Number minuteNumber = reader.ReadNumber();
-        minutes = ReplaceAbove(minuteNumber.Value, kMaxSixtieths, kMaxSixtieths);
+        minutes = ReplaceAbove(minuteNumber.Value, kMaxSixtieths, kMaxSixtieths, ChartField::Zone,
+                               corrections);
         direction = minuteNumber.Terminator;
         if (direction == ':') {
             const Number secondNumber = reader.ReadNumber();
-            seconds = ReplaceAbove(secondNumber.Value, kMaxSixtieths, kMaxSixtieths);
+            seconds = ReplaceAbove(secondNumber.Value, kMaxSixtieths, kMaxSixtieths,
+                                   ChartField::Zone, corrections);
             direction = secondNumber.Terminator;
         }
         // The field ends behind its letter.
         if (direction != ',' && reader.Peek() == ',') reader.Skip(1);
     } else {
         direction = IsZoneDirection(hours.Terminator) ? hours.Terminator : reader.Take();
-        if (direction != ',') ReadMinutesAndSeconds(reader, minutes, seconds);
+        if (direction != ',')
+            ReadMinutesAndSeconds(reader, minutes, seconds, ChartField::Zone, corrections);
     }
-    const double value =
-        SexagesimalSum(ReplaceAbove(hours.Value, kMaxZoneHours, kMaxZoneHours), minutes, seconds);
+    const double value = SexagesimalSum(
+        ReplaceAbove(hours.Value, kMaxZoneHours, kMaxZoneHours, ChartField::Zone, corrections),
+        minutes, seconds);
     return direction == 'e' || direction == 'E' ? -value : value;
 }
 
@@ -310,14 +332,20 @@ void ReadDate(Reader& line, AafRecord& record) {
     } else if (!line.AtEnd()) {
         record.Year = 0;
         line.SkipToDigit();
-        record.Day = line.ReadNumber().Value;
+        const std::int32_t day = line.ReadNumber().Value;
         line.SkipToDigit();
-        record.Month = std::clamp(line.ReadNumber().Value, 1, 12);
-        record.Day = std::clamp(record.Day, 1, AafDatabase::DaysInMonth[record.Month]);
+        const std::int32_t month = line.ReadNumber().Value;
+        record.Month = std::clamp(month, 1, 12);
+        record.Day = std::clamp(day, 1, AafDatabase::DaysInMonth[record.Month]);
         const bool beforeCommonEra = line.Peek() == '-';
         if (beforeCommonEra) line.Skip(1);
         const Number year = line.ReadNumber();
-        record.Year = std::clamp(beforeCommonEra ? -year.Value : year.Value, kMinYear, kMaxYear);
+        const std::int32_t yearRead = beforeCommonEra ? -year.Value : year.Value;
+        record.Year = std::clamp(yearRead, kMinYear, kMaxYear);
+        ReadCorrections& corrections = record.Corrections;
+        if (record.Month != month) corrections.Add(ChartField::Month, month, record.Month);
+        if (record.Day != day) corrections.Add(ChartField::Day, day, record.Day);
+        if (record.Year != yearRead) corrections.Add(ChartField::Year, yearRead, record.Year);
         if (year.Terminator == ',') {
             // Without a calendar letter, dates after the Gregorian reform are Gregorian.
             record.Gregorian = record.Year > 1582;
@@ -331,10 +359,13 @@ void ReadDate(Reader& line, AafRecord& record) {
 // Hours, then minutes and seconds behind any separators; "14h," is a whole hour.
 void ReadTime(Reader& line, AafRecord& record) {
     record.Time = 0.0;
+    ReadCorrections& corrections = record.Corrections;
     if (line.Peek() == '*') {
         line.Skip(2);
+        corrections.Add(ChartField::Time, kValueMissing, 0);
     } else if (line.Peek() == ',') {
         line.Skip(1);
+        corrections.Add(ChartField::Time, kValueMissing, 0);
     } else if (!line.AtEnd()) {
         line.SkipToDigit();
         const Number hours = line.ReadNumber();
@@ -345,13 +376,17 @@ void ReadTime(Reader& line, AafRecord& record) {
         } else if (hours.Terminator != ',') {
             line.SkipToDigit();
             const Number minuteNumber = line.ReadNumber();
-            minutes = ReplaceAbove(minuteNumber.Value, kMaxSixtieths, kMaxSixtieths);
+            minutes = ReplaceAbove(minuteNumber.Value, kMaxSixtieths, kMaxSixtieths,
+                                   ChartField::Time, corrections);
             if (minuteNumber.Terminator != ',') {
                 line.SkipToDigit();
-                seconds = ReplaceAbove(line.ReadNumber().Value, kMaxSixtieths, kMaxSixtieths);
+                seconds = ReplaceAbove(line.ReadNumber().Value, kMaxSixtieths, kMaxSixtieths,
+                                       ChartField::Time, corrections);
             }
         }
-        record.Time = SexagesimalSum(ReplaceAbove(hours.Value, 24, 23), minutes, seconds);
+        // 24:00 is the next day's midnight, which AAF holds; hours beyond it are not.
+        record.Time = SexagesimalSum(
+            ReplaceAbove(hours.Value, 24, 23, ChartField::Time, corrections), minutes, seconds);
     }
 }
 
@@ -384,14 +419,18 @@ std::size_t ReadLocationLine(std::string_view text, const TextSpan& location, st
     record.TimeZone = 0.0;
     record.LeadValue = 0.0;
     record.DaylightCode = 0;
-    if (location.From == kNpos) return lineStop;
+    if (location.From == kNpos) {
+        // Without its "#B93" line a chart stands at 0° 0° in zone 0.
+        record.Corrections.Add(ChartField::Latitude, kValueMissing, 0);
+        return lineStop;
+    }
     Reader numbers(text, location.From, location.End);
     numbers.Skip(kLocationPrefix);
     const std::string_view lead = numbers.TakeUntilComma();
     record.LeadValue = lead == "*" ? 0.0 : ConvertLeadValue(lead);
-    record.Latitude = ReadAngle(numbers, 90, 'S');
-    record.Longitude = ReadAngle(numbers, 180, 'W');
-    record.TimeZone = ReadTimeZone(numbers);
+    record.Latitude = ReadAngle(numbers, 90, 'S', ChartField::Latitude, record.Corrections);
+    record.Longitude = ReadAngle(numbers, 180, 'W', ChartField::Longitude, record.Corrections);
+    record.TimeZone = ReadTimeZone(numbers, record.Corrections);
     record.DaylightCode = DaylightCodeOf(numbers.Peek());
     return numbers.Position();
 }
@@ -403,9 +442,18 @@ void ReadNotes(std::string_view text, const TextSpan& span, AafRecord& record) {
     const std::size_t hash =
         span.From < span.End ? text.substr(0, span.End).find('#', span.From) : kNpos;
     if (hash != kNpos && text.substr(hash, kNextRecordMarker.size()) != kNextRecordMarker) {
-        std::string_view notes = text.substr(hash, std::min(span.End - hash, kMaxNotesLength));
+        std::string_view notes = text.substr(hash, span.End - hash);
         while (!notes.empty() && IsControl(notes.back()))
             notes.remove_suffix(1);
+        if (notes.size() > kMaxNotesLength) {
+            record.Corrections.Add(
+                ChartField::Notes,
+                static_cast<std::int32_t>(std::min<std::size_t>(notes.size(), kNumberCeiling)),
+                static_cast<std::int32_t>(kMaxNotesLength));
+            notes = notes.substr(0, kMaxNotesLength);
+            while (!notes.empty() && IsControl(notes.back()))
+                notes.remove_suffix(1);
+        }
         std::memcpy(record.Notes, notes.data(), notes.size());
         record.Notes[notes.size()] = '\0';
     }
@@ -417,13 +465,15 @@ std::size_t AafDatabase::ParseRecordAt(std::string_view text, std::size_t cursor
                                        AafRecord& record) {
     const RecordBounds bounds = BoundsOfRecord(text, cursor);
     Reader line(text, bounds.Start, bounds.End);
-    StoreTextField(record.LastName, line.TakeUntilComma());
-    StoreGivenNames(record.FirstName, line.TakeGivenNames());
+    ReadCorrections& corrections = record.Corrections;
+    corrections.Count = 0;
+    StoreTextField(record.LastName, line.TakeUntilComma(), ChartField::Name, corrections);
+    StoreGivenNames(record.FirstName, line.TakeGivenNames(), corrections);
     ReadGender(line, record);
     ReadDate(line, record);
     ReadTime(line, record);
-    StoreTextField(record.Place, line.TakeUntilComma());
-    StoreTextField(record.Country, line.TakeUntilCommaOrControl());
+    StoreTextField(record.Place, line.TakeUntilComma(), ChartField::Place, corrections);
+    StoreTextField(record.Country, line.TakeUntilCommaOrControl(), ChartField::Place, corrections);
     const std::size_t lineStop = line.Position();
 
     const TextSpan location = FindLocationLine(text, bounds, lineStop);
@@ -467,9 +517,9 @@ std::vector<StretchStart> AafDatabase::SplitIntoStretches(std::string_view text,
     return stretches;
 }
 
-bool AafDatabase::ConvertRecords(ChartTextWriter form,
-                                 const std::function<bool(std::string_view text)>& take,
-                                 WalkedText walked) {
+template <typename Take>
+bool AafDatabase::ConvertRecordsWith(ChartTextWriter form, const Take& take, WalkedText walked,
+                                     const ChartInspection* inspection) {
     if (CursorOffset == kNoCursor) return true;
     TextRelease<AafDatabase> release(*this, Buffer, walked);
     const std::string_view text = Buffer.View();
@@ -479,12 +529,27 @@ bool AafDatabase::ConvertRecords(ChartTextWriter form,
         [text](std::size_t cursor, AafRecord& record) {
             return NextCursor(text, cursor, ParseRecordAt(text, cursor, record));
         },
-        form, take, [&release](std::size_t passed) { release.Passed(passed); }, last);
+        form, take, [&release](std::size_t passed) { release.Passed(passed); }, last, inspection);
     // The database ends on the record taken last, parsed as a plain walk parses it.
     Gregorian = last.GregorianBefore;
     CursorOffset = last.Cursor;
     ParseRecord();
     return completed;
+}
+
+bool AafDatabase::ConvertRecords(ChartTextWriter form,
+                                 const std::function<bool(std::string_view text)>& take,
+                                 WalkedText walked) {
+    return ConvertRecordsWith(form, take, walked, nullptr);
+}
+
+bool AafDatabase::ConvertRecords(
+    ChartTextWriter form, const ChartInspection& inspection,
+    const std::function<bool(std::string_view text, const MarkedChart* marked)>& take,
+    WalkedText walked) {
+    ChartInspection within = inspection;
+    within.Text = Buffer.View();
+    return ConvertRecordsWith(form, take, walked, &within);
 }
 
 }  // namespace tervalo

@@ -41,6 +41,12 @@ public:
     bool ConvertRecords(ChartTextWriter form,
                         const std::function<bool(std::string_view text)>& take,
                         WalkedText walked = WalkedText::Kept);
+    // The same, and the charts that `inspection` marks are handed to `take` as they were read,
+    // with the line their record begins on; the others come with null.
+    bool ConvertRecords(
+        ChartTextWriter form, const ChartInspection& inspection,
+        const std::function<bool(std::string_view text, const MarkedChart* marked)>& take,
+        WalkedText walked = WalkedText::Kept);
     // Writes the record as one 101-column line, CR LF and NUL into `out` (kQckFormatSize
     // bytes); null without a buffer.
     char* FormatRecord(char* out);
@@ -58,6 +64,9 @@ public:
     std::int32_t Capacity() const { return Buffer.Capacity(); }
 
 private:
+    template <typename Take>
+    bool ConvertRecordsWith(ChartTextWriter form, const Take& take, WalkedText walked,
+                            const ChartInspection* inspection);
     // Parses the line at `cursor` of `text` into `record`, and gives where the line ends (its
     // first byte of code 10 or less, or the text's end). Reads nothing but `text`.
     static std::size_t ParseLineAt(std::string_view text, std::size_t cursor, ChartRecord& record);

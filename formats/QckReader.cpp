@@ -124,51 +124,61 @@ void ReadDate(const LineColumns& line, ChartRecord& record) {
         year = year * 10 + digit;
     }
     record.Year = Clamp(year * yearSign, kMinYear, kMaxYear);
+    if (record.Year != year * yearSign)
+        record.Corrections.Add(ChartField::Year, year * yearSign, record.Year);
     record.Gregorian = record.Year > 1582;
 }
 
 // Minutes and seconds of a time or an angle, each bounded to 59.
 double SumWithSixtieths(const LineColumns& line, std::int32_t whole, std::size_t minuteColumn,
-                        std::size_t secondColumn) {
-    const std::int32_t minutes =
-        ReplaceAbove(line.TwoDigits(minuteColumn), kMaxSixtieths, kMaxSixtieths);
-    const std::int32_t seconds =
-        ReplaceAbove(line.TwoDigits(secondColumn), kMaxSixtieths, kMaxSixtieths);
+                        std::size_t secondColumn, ChartField field, ReadCorrections& corrections) {
+    const std::int32_t minutes = ReplaceAbove(line.TwoDigits(minuteColumn), kMaxSixtieths,
+                                              kMaxSixtieths, field, corrections);
+    const std::int32_t seconds = ReplaceAbove(line.TwoDigits(secondColumn), kMaxSixtieths,
+                                              kMaxSixtieths, field, corrections);
     return SexagesimalSum(whole, minutes, seconds);
 }
 
 // The 12-hour dial: other programs write noon and midnight as 12, this one as 00; both read the
 // same when 12 counts as 0 before "P" adds its 12 hours.
 void ReadTime(const LineColumns& line, ChartRecord& record) {
-    std::int32_t hour = ReplaceAbove(line.TwoDigits(kHourColumn), kHourLimit, kHourLimit - 1);
+    std::int32_t hour = ReplaceAbove(line.TwoDigits(kHourColumn), kHourLimit, kHourLimit - 1,
+                                     ChartField::Time, record.Corrections);
     if (hour == kHourLimit) hour = 0;
     if (line.At(kHalfDayColumn) == 'P') hour += 12;
-    record.Time = SumWithSixtieths(line, hour, kTimeMinuteColumn, kTimeSecondColumn);
+    record.Time = SumWithSixtieths(line, hour, kTimeMinuteColumn, kTimeSecondColumn,
+                                   ChartField::Time, record.Corrections);
 }
 
 void ReadZone(const LineColumns& line, ChartRecord& record) {
     const double zoneSign = line.At(kZoneSignColumn) == '-' ? -1.0 : 1.0;
     const std::int32_t zoneHours =
-        ReplaceAbove(line.TwoDigits(kZoneHourColumn), kMaxZoneHours, kMaxZoneHours);
+        ReplaceAbove(line.TwoDigits(kZoneHourColumn), kMaxZoneHours, kMaxZoneHours,
+                     ChartField::Zone, record.Corrections);
     const std::int32_t zoneMinutes =
-        ReplaceAbove(line.TwoDigits(kZoneMinuteColumn), kMaxSixtieths, kMaxSixtieths);
+        ReplaceAbove(line.TwoDigits(kZoneMinuteColumn), kMaxSixtieths, kMaxSixtieths,
+                     ChartField::Zone, record.Corrections);
     record.TimeZone = SexagesimalSum(zoneHours, zoneMinutes, 0) * zoneSign;
 }
 
 void ReadPosition(const LineColumns& line, ChartRecord& record) {
-    const std::int32_t longitudeDegrees = ReplaceAbove(line.ThreeDigits(kLongitudeDegreeColumn),
-                                                       kLongitudeLimit, kLongitudeLimit - 1);
+    ReadCorrections& corrections = record.Corrections;
+    const std::int32_t longitudeDegrees =
+        ReplaceAbove(line.ThreeDigits(kLongitudeDegreeColumn), kLongitudeLimit, kLongitudeLimit - 1,
+                     ChartField::Longitude, corrections);
     const double longitudeSign = line.At(kLongitudeSideColumn) == 'W' ? -1.0 : 1.0;
     record.Longitude =
-        SumWithSixtieths(line, longitudeDegrees, kLongitudeMinuteColumn, kLongitudeSecondColumn) *
+        SumWithSixtieths(line, longitudeDegrees, kLongitudeMinuteColumn, kLongitudeSecondColumn,
+                         ChartField::Longitude, corrections) *
         longitudeSign;
 
     const std::int32_t latitudeDegrees =
-        ReplaceAbove(line.TwoDigits(kLatitudeDegreeColumn), kLatitudeLimit, kLatitudeLimit - 1);
+        ReplaceAbove(line.TwoDigits(kLatitudeDegreeColumn), kLatitudeLimit, kLatitudeLimit - 1,
+                     ChartField::Latitude, corrections);
     const double latitudeSign = line.At(kLatitudeSideColumn) == 'S' ? -1.0 : 1.0;
-    record.Latitude =
-        SumWithSixtieths(line, latitudeDegrees, kLatitudeMinuteColumn, kLatitudeSecondColumn) *
-        latitudeSign;
+    record.Latitude = SumWithSixtieths(line, latitudeDegrees, kLatitudeMinuteColumn,
+                                       kLatitudeSecondColumn, ChartField::Latitude, corrections) *
+                      latitudeSign;
 }
 
 // Place: up to the first control byte; each comma starts Country afresh. Only the part written
@@ -205,6 +215,7 @@ std::size_t QckDatabase::ParseLineAt(std::string_view text, std::size_t cursor,
     record.LeadValue = 0;
     record.DaylightCode = 0;
     record.Gender = 'M';
+    record.Corrections.Count = 0;
     ReadName(line, record);
     ReadDate(line, record);
     ReadTime(line, record);
@@ -219,9 +230,9 @@ void QckDatabase::ParseRecord() {
     ParseLineAt(Buffer.View(), CursorOffset, *this);
 }
 
-bool QckDatabase::ConvertRecords(ChartTextWriter form,
-                                 const std::function<bool(std::string_view text)>& take,
-                                 WalkedText walked) {
+template <typename Take>
+bool QckDatabase::ConvertRecordsWith(ChartTextWriter form, const Take& take, WalkedText walked,
+                                     const ChartInspection* inspection) {
     if (CursorOffset == kNoCursor) return true;
     TextRelease<QckDatabase> release(*this, Buffer, walked);
     const std::string_view text = Buffer.View();
@@ -243,11 +254,26 @@ bool QckDatabase::ConvertRecords(ChartTextWriter form,
             record.Notes[0] = '\0';  // QCK has no notes: no chart inherits another's
             return lineEnd + 1 < length ? lineEnd + 1 : kNoCursor;
         },
-        form, take, [&release](std::size_t passed) { release.Passed(passed); }, last);
+        form, take, [&release](std::size_t passed) { release.Passed(passed); }, last, inspection);
     // The database ends on the record taken last, as a plain walk leaves it.
     CursorOffset = last.Cursor;
     ParseRecord();
     return completed;
+}
+
+bool QckDatabase::ConvertRecords(ChartTextWriter form,
+                                 const std::function<bool(std::string_view text)>& take,
+                                 WalkedText walked) {
+    return ConvertRecordsWith(form, take, walked, nullptr);
+}
+
+bool QckDatabase::ConvertRecords(
+    ChartTextWriter form, const ChartInspection& inspection,
+    const std::function<bool(std::string_view text, const MarkedChart* marked)>& take,
+    WalkedText walked) {
+    ChartInspection within = inspection;
+    within.Text = Buffer.View();
+    return ConvertRecordsWith(form, take, walked, &within);
 }
 
 }  // namespace tervalo

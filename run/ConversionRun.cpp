@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <ctime>
 #include <limits>
+#include <optional>
 #include <type_traits>
 
 #include "core/CodePage.h"
@@ -19,6 +20,8 @@
 #include "formats/QckDatabase.h"
 #include "formats/SolarFireReader.h"
 #include "formats/SzkReader.h"
+#include "run/ChartChecks.h"
+#include "run/DuplicateFinder.h"
 #include "run/FileList.h"
 #include "run/TakenPaths.h"
 
@@ -83,6 +86,8 @@ public:
     virtual bool AppendFormatted(std::string_view text) = 0;
     // A Placidus file read straight into the record: the two kinds read its seconds differently.
     virtual bool ReadPlacidus(const std::string& path) = 0;
+    // The chart in the record, as a reader left it there.
+    virtual const ChartRecord& Record() const = 0;
     virtual void Take(const AafRecord& chart) = 0;
     virtual void Take(const QckDatabase& chart) = 0;
     virtual bool AppendRecord() = 0;
@@ -109,6 +114,7 @@ public:
     }
     bool AppendFormatted(std::string_view text) override { return Output.AppendFormatted(text); }
     bool ReadPlacidus(const std::string& path) override { return ReadPlacidusChart(path, Output); }
+    const ChartRecord& Record() const override { return Output; }
     void Take(const AafRecord& chart) override {
         CopyCommonFields(chart, Output);
         if constexpr (std::is_same_v<Database, AafDatabase>) {
@@ -137,7 +143,7 @@ enum class InputPass { ChartFiles, Databases };
 enum class DatabaseWalk { None, Aaf, Qck };
 
 // Reads one chart file into the receiver's record; false when the file is not of the kind.
-using ChartFileReader = bool (*)(const std::string& path, ChartReceiver& receiver,
+using ChartFileReader = bool (*)(const std::string& path, ChartReceiver& receiver, AafRecord& chart,
                                  ChartFileRead& read);
 // Reads a database of another program chart by chart.
 using ChartListReader = ChartFileRead (*)(const std::string& path, const ChartVisitor& visit);
@@ -156,10 +162,10 @@ struct InputRow {
     ChartListReader ReadCharts;     // second pass: other programs' databases
 };
 
-// A chart file of another program's, read into a record and then taken by the receiver.
+// A chart file of another program's, read into `chart` and then taken by the receiver.
 template <bool (*Read)(const std::string&, AafRecord&, ChartFileRead&)>
-bool ReadThroughRecord(const std::string& path, ChartReceiver& receiver, ChartFileRead& read) {
-    AafRecord chart;
+bool ReadThroughRecord(const std::string& path, ChartReceiver& receiver, AafRecord& chart,
+                       ChartFileRead& read) {
     if (!Read(path, chart, read)) return false;
     receiver.Take(chart);
     return true;
@@ -172,8 +178,13 @@ bool StartsAsPlacidus(std::string_view start) {
 
 const InputRow kInputTable[] = {
     {".hor", InputPass::ChartFiles, StartsAsPlacidus,
-     [](const std::string& path, ChartReceiver& receiver, ChartFileRead& read) {
+     [](const std::string& path, ChartReceiver& receiver, AafRecord& chart, ChartFileRead& read) {
          read.Recognised = receiver.ReadPlacidus(path);
+         if (read.Recognised) {
+             CopyCommonFields(receiver.Record(), chart);
+             chart.Notes[0] = '\0';
+             chart.Corrections.Count = 0;
+         }
          return read.Recognised;
      },
      "placidus", DatabaseWalk::None, nullptr},
@@ -294,6 +305,77 @@ std::int32_t SaturatedIncrement(std::int32_t count) {
     return count < std::numeric_limits<std::int32_t>::max() ? count + 1 : count;
 }
 
+constexpr std::string_view kReportExtension = ".txt";
+// The closing box shows this many findings on request; the file holds them all.
+constexpr std::size_t kDetailedFindings = 500;
+
+// A line of the file-level report as a finding of the report file.
+Finding FileFinding(const ReportItem& item) {
+    Finding finding;
+    finding.File = item.Path;
+    finding.Kind = FindingKind::Skipped;
+    switch (item.Kind) {
+        case ReportKind::SkippedFile:
+            finding.Detail = "nem olvasható, vagy nem ismert formátumú fájl";
+            break;
+        case ReportKind::NotWritten:
+            finding.Kind = FindingKind::NotWritten;
+            break;
+        case ReportKind::LostChart:
+            finding.Detail = "horoszkóp, amely nem fért a kimenetbe";
+            break;
+        case ReportKind::UnconvertibleCharacter:
+            finding.Kind = FindingKind::Corrected;
+            finding.Detail = "a Windows-1250 kódlapon nem írható karakter → ?";
+            break;
+        case ReportKind::SkippedLines:
+            finding.Detail = "olvashatatlan: " + item.Detail;
+            break;
+        case ReportKind::BrokenOff:
+            finding.Detail = "a fájl megszakad: " + item.Detail;
+            break;
+        case ReportKind::Untimed:
+            finding.Kind = FindingKind::Corrected;
+            finding.Field = ChartField::Time;
+            finding.Detail = "hiányzik → 12:00: " + item.Detail;
+            break;
+    }
+    return finding;
+}
+
+std::string FindingDetails(const std::vector<Finding>& findings) {
+    std::string details;
+    for (std::size_t i = 0; i < findings.size() && i < kDetailedFindings; ++i) {
+        if (i > 0) details += '\n';
+        details += ReportLine(findings[i]);
+    }
+    return details;
+}
+
+// Which charts a walk hands over as read: those with findings, or in combined mode every one.
+struct ChartMarking {
+    Target OutputTarget = Target::Aaf;
+    bool Every = false;
+};
+
+bool MarksChart(const AafRecord& chart, const void* context) {
+    const auto& marking = *static_cast<const ChartMarking*>(context);
+    return marking.Every || chart.Corrections.Count != 0 ||
+           CheckChart(chart, marking.OutputTarget) != 0;
+}
+
+// "25 → 23": the value read and the value kept, in the file's own units.
+std::string CorrectionDetail(const ReadCorrection& correction) {
+    // Morinus's local apparent time (zone type 3) is read as local mean time (type 2).
+    if (correction.Field == ChartField::Zone && correction.Read == 3 && correction.Kept == 2)
+        return "helyi valódi idő → helyi középidő";
+    std::string detail = correction.Read == kValueMissing ? std::string("hiányzik")
+                                                          : std::to_string(correction.Read);
+    detail += " → ";
+    detail += std::to_string(correction.Kept);
+    return detail;
+}
+
 // Restores the controls and clears the selection when the run ends, however it ends.
 class ControlsGuard {
 public:
@@ -334,6 +416,8 @@ public:
             Taken.Add(NormalPath(entry));
             InputKinds.push_back(InputKindOf(entry));
         }
+        Marking.OutputTarget = Output.OutputTarget;
+        Marking.Every = Combined;
     }
 
     RunReport Execute() {
@@ -351,6 +435,8 @@ public:
         }
         if (Combined) WriteOutput(StampedBase("egybe"));
         Report.Ending = RunEnding::Completed;
+        WriteFindings();
+        Effects.SetMessageDetails(FindingDetails(Report.Findings));
         Effects.ShowMessage(Report.Items.empty() ? MessageKind::Information : MessageKind::Warning,
                             ClosingMessage(Report));
         return std::move(Report);
@@ -422,13 +508,47 @@ private:
     bool ReadChartFile(std::size_t index) {
         const std::string& entry = Request.Entries[index];
         ChartFileRead read;
-        if (!KindOf(index)->ReadChartFile(entry, Receiving, read)) {
+        if (!KindOf(index)->ReadChartFile(entry, Receiving, ChartAsRead, read)) {
             Note(ReportKind::SkippedFile, entry);
             return true;
         }
         if (read.Unconvertible > 0) Note(ReportKind::UnconvertibleCharacter, entry);
-        if (!Receiving.AppendRecord()) Note(ReportKind::LostChart, entry);
+        // A file of one chart: its chart, and its entry, are the first.
+        if (TakeChart(ChartAsRead, index, 1, 1) && !Receiving.AppendRecord())
+            Note(ReportKind::LostChart, entry);
         return CountStep();
+    }
+
+    // What the run says of a chart as read: what its reader changed, what the target cannot
+    // hold, and in combined mode whether it is likely a chart taken before. False when it is
+    // passed over as such.
+    bool TakeChart(const AafRecord& chart, std::size_t index, std::uint32_t number,
+                   std::uint64_t line) {
+        const std::string& entry = Request.Entries[index];
+        const auto lineNumber =
+            static_cast<std::uint32_t>(std::min<std::uint64_t>(line, UINT32_MAX));
+        if (chart.Corrections.Count != 0) NoteCorrections(chart, entry, number, lineNumber);
+        CheckChart(chart, Output.OutputTarget, ChartOrigin{entry, number, lineNumber},
+                   Report.Findings);
+        if (!Combined) return true;
+        const std::optional<ChartId> earlier =
+            Duplicates.Add(chart, ChartId{static_cast<std::uint32_t>(index), number});
+        if (!earlier) return true;
+        Report.Findings.push_back(
+            {Request.SkipDuplicates ? FindingKind::Skipped : FindingKind::Similar, entry, number,
+             lineNumber, ReportName(chart), ChartField::None,
+             EarlierChartDetail(Request.Entries[earlier->File], earlier->Chart)});
+        return !Request.SkipDuplicates;
+    }
+
+    void NoteCorrections(const AafRecord& chart, const std::string& entry, std::uint32_t number,
+                         std::uint32_t line) {
+        for (std::uint8_t i = 0; i < chart.Corrections.Count; ++i) {
+            const ReadCorrection& correction = chart.Corrections.Items[i];
+            Report.Findings.push_back({FindingKind::Corrected, entry, number, line,
+                                       ReportName(chart), correction.Field,
+                                       CorrectionDetail(correction)});
+        }
     }
 
     // Pass 2: databases, walked chart by chart, in the list's order; entries of no known kind
@@ -462,11 +582,19 @@ private:
     // threads for a large file; only the appending and counting happen here, in order. The
     // source's text goes as it is walked.
     template <typename Database>
-    bool MoveRecords(Database& source, const std::string& entry) {
+    bool MoveRecords(Database& source, std::size_t index) {
+        const std::string& entry = Request.Entries[index];
+        // The threads that read the charts mark those the run must hear of; in combined mode
+        // that is every chart, for the likely duplicates.
+        const ChartInspection inspection{&MarksChart, &Marking, {}};
+        std::uint32_t number = 0;
         const bool walked = source.ConvertRecords(
-            Receiving.TextWriter(),
-            [&](std::string_view text) {
-                if (!Receiving.AppendFormatted(text)) Note(ReportKind::LostChart, entry);
+            Receiving.TextWriter(), inspection,
+            [&](std::string_view text, const MarkedChart* marked) {
+                ++number;
+                if (marked == nullptr || TakeChart(marked->Chart, index, number, marked->Line)) {
+                    if (!Receiving.AppendFormatted(text)) Note(ReportKind::LostChart, entry);
+                }
                 return CountStep();
             },
             WalkedText::Released);
@@ -487,7 +615,7 @@ private:
             Note(ReportKind::UnconvertibleCharacter, entry);
         }
         Effects.SelectEntry(static_cast<int>(index));
-        if (!MoveRecords(source, entry)) return false;
+        if (!MoveRecords(source, index)) return false;
         FinishDatabase(entry);
         return true;
     }
@@ -496,9 +624,14 @@ private:
     bool ReadChartList(const InputRow& kind, std::size_t index) {
         const std::string& entry = Request.Entries[index];
         Effects.SelectEntry(static_cast<int>(index));
+        std::uint32_t number = 0;
         const ChartFileRead read = kind.ReadCharts(entry, [&](const AafRecord& chart) {
-            Receiving.Take(chart);
-            if (!Receiving.AppendRecord()) Note(ReportKind::LostChart, entry);
+            ++number;
+            if (TakeChart(chart, index, number,
+                          chart.SourceLine != 0 ? chart.SourceLine : number)) {
+                Receiving.Take(chart);
+                if (!Receiving.AppendRecord()) Note(ReportKind::LostChart, entry);
+            }
             return CountStep();
         });
         if (!read.Recognised) {
@@ -525,17 +658,35 @@ private:
         }
     }
 
+    // The file-level items join the findings, and the findings go into the report file.
+    void WriteFindings() {
+        std::vector<Finding>& findings = Report.Findings;
+        for (const ReportItem& item : Report.Items)
+            findings.push_back(FileFinding(item));
+        if (findings.empty() || !Request.WriteReport) return;
+        Report.ReportFile = Request.ReportPath.empty() ? StampedBase("jelentes", kReportExtension) +
+                                                             std::string(kReportExtension)
+                                                       : Request.ReportPath;
+        Report.ReportWritten = WriteReportFile(Report.ReportFile, findings);
+        if (Report.ReportWritten) {
+            Taken.Add(NormalPath(Report.ReportFile));
+        } else {
+            Note(ReportKind::NotWritten, Report.ReportFile);
+        }
+    }
+
     bool IsTaken(const std::string& path) { return Taken.Contains(path, NormalPath(path)); }
 
     // A stamped name never replaces anything already on disk: the number moves on until
     // the name is free.
-    std::string StampedBase(std::string_view name) {
+    std::string StampedBase(std::string_view name) { return StampedBase(name, Output.Extension); }
+    std::string StampedBase(std::string_view name, std::string_view extension) {
         std::int64_t stamp = StampNumber(Clock());
         for (;;) {
             std::string base = OutputPrefix;
             base += name;
             base += std::to_string(stamp);
-            const std::string path = base + Output.Extension;
+            const std::string path = base + std::string(extension);
             if (!PathExists(path) && !IsTaken(path)) return base;
             ++stamp;
         }
@@ -579,6 +730,9 @@ private:
     DatabaseReceiver<AafDatabase> AafReceiver;
     DatabaseReceiver<QckDatabase> QckReceiver;
     ChartReceiver& Receiving;
+    ChartMarking Marking;
+    AafRecord ChartAsRead;  // a file of one chart, as its reader gave it
+    DuplicateFinder Duplicates;
     std::vector<std::size_t> InputKinds;  // the input table's row of each entry, or kNoInput
     std::int32_t ChartCount = 0;
     TakenPaths Taken;
@@ -627,6 +781,16 @@ std::string OutputPrefixOf(const std::string& executablePath) {
 }
 
 std::string ClosingMessage(const RunReport& report) {
+    std::string message = FileMessage(report);
+    const std::size_t charts = ChartsWithFindings(report.Findings);
+    if (charts > 0) {
+        message += "\n\nMegjegyzés " + std::to_string(charts) + " horoszkóphoz.";
+    }
+    if (report.ReportWritten) message += "\nA jelentés: " + report.ReportFile;
+    return message;
+}
+
+std::string FileMessage(const RunReport& report) {
     if (report.Items.empty()) return std::string(kSuccessMessage);
     std::string message(kPartialMessage);
     for (const ReportItem& item : report.Items) {
@@ -657,6 +821,20 @@ std::string ClosingMessage(const RunReport& report) {
         if (!item.Detail.empty()) message += " (" + item.Detail + ")";
     }
     return message;
+}
+
+std::size_t ChartsWithFindings(const std::vector<Finding>& findings) {
+    // A chart's findings stand together, one after the other.
+    std::size_t charts = 0;
+    const Finding* previous = nullptr;
+    for (const Finding& finding : findings) {
+        if (finding.Chart == 0) continue;
+        if (previous == nullptr || previous->Chart != finding.Chart ||
+            previous->File != finding.File)
+            ++charts;
+        previous = &finding;
+    }
+    return charts;
 }
 
 RunReport ConversionRun(const RunRequest& request, std::atomic<bool>& AbortRequested,

@@ -112,6 +112,10 @@ std::string OutputPrefixOf(const std::string& executablePath);
 // The closing message of a completed run: success alone, or the partial success with one
 // line per report item; then, when charts have findings, how many and where the report lies.
 std::string ClosingMessage(const RunReport& report);
+// The first part alone: success, or the partial success with its lines.
+std::string FileMessage(const RunReport& report);
+// How many charts have findings.
+std::size_t ChartsWithFindings(const std::vector<Finding>& findings);
 
 RunReport ConversionRun(const RunRequest& request, std::atomic<bool>& AbortRequested,
                         ProgressSink& sink, RunEffects& effects, RunDatabases& databases,

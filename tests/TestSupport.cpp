@@ -285,6 +285,7 @@ RunReport RunObjects::Convert(std::vector<std::string> entries, int target, bool
     request.TargetIndex = target;
     request.ModeIndex = combined ? 1 : 0;
     request.ExecutablePath = programFolder + "/tervalo";
+    request.WriteReport = WriteReport;
     return ConversionRun(request, Abort, sink, effects, Databases, [] { return kFixedNow; });
 }
 
