@@ -314,9 +314,10 @@ void SetNotes(std::string_view id, std::string_view rating, std::string_view bio
     NoteNotesCut(whole, record);
 }
 
-// The whole hours of a zone toward zero, as a correction notes it (the zone is within days).
+// The whole hours of a zone toward zero, as a correction notes it, taken from the whole seconds
+// that the Julian day tells (the zone is within days).
 std::int32_t WholeHours(double hours) {
-    return static_cast<std::int32_t>(hours);
+    return static_cast<std::int32_t>(std::round(hours * 3600.0) / 3600.0);
 }
 
 MappedAs MapEntry(Entry& entry, AafRecord& record, std::size_t& unconvertible) {
