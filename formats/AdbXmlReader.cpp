@@ -20,6 +20,7 @@
 #include "core/ChartRecord.h"
 #include "core/CodePage.h"
 #include "core/Platform.h"
+#include "formats/ReadBounds.h"
 
 namespace tervalo {
 
@@ -137,9 +138,12 @@ private:
     std::size_t Length = 0;
 };
 
-template <std::size_t N>
-void SetOneLineField(char (&field)[N], std::string_view text) {
-    FieldWriter(field, N - 1).Put(Trimmed(text));
+// A text of one line into a record field; a cut is noted as the chart's `kind` of text.
+void SetOneLineField(char (&field)[kTextFieldSize], std::string_view text, ChartField kind,
+                     ChartRecord& record) {
+    text = Trimmed(text);
+    NoteTextCut(kind, text.size(), kMaxTextLength, record);
+    FieldWriter(field, kMaxTextLength).Put(text);
 }
 
 bool ParseWhole(std::string_view text, std::int32_t& value) {
@@ -256,6 +260,7 @@ std::int32_t DaysInMonth(std::int32_t year, std::int32_t month, bool gregorian) 
 // One adb_entry's values as the file gives them: raw UTF-8, cut to their caps.
 struct Entry {
     std::uint32_t Line = 0;
+    std::uint32_t Number = 0;  // of the file's entries, from 1
     bool TooLong = false;
     bool HasDate = false;
     bool HasTime = false;
@@ -277,30 +282,47 @@ struct Entry {
 enum class MappedAs { Chart, Untimed, Unreadable };
 
 // Notes: where the chart comes from and how sure its time is, then the biography's lines.
-// Blank lines are left out: in AAF a blank line ends the record.
+// Blank lines are left out: in AAF a blank line ends the record. A cut is noted with the length
+// the notes had.
 void SetNotes(std::string_view id, std::string_view rating, std::string_view biography,
               AafRecord& record) {
-    FieldWriter notes(record.Notes, kMaxNotesLength);
-    notes.Put(kNotesHead);
-    notes.Put(id);
-    if (!rating.empty()) {
-        notes.Put(kRatingHead);
-        notes.Put(rating);
+    std::size_t whole = 0;
+    {
+        FieldWriter notes(record.Notes, kMaxNotesLength);
+        notes.Put(kNotesHead);
+        notes.Put(id);
+        if (!rating.empty()) {
+            notes.Put(kRatingHead);
+            notes.Put(rating);
+        }
+        whole = kNotesHead.size() + id.size() +
+                (rating.empty() ? 0 : kRatingHead.size() + rating.size());
+        bool full = false;
+        while (!biography.empty()) {
+            // expat hands every line end over as LF.
+            const std::size_t end = std::min(biography.find('\n'), biography.size());
+            const std::string_view line = Trimmed(biography.substr(0, end));
+            biography.remove_prefix(std::min(end + 1, biography.size()));
+            if (line.empty()) continue;
+            whole += 2 + line.size();
+            full = full || notes.Room() < 3;  // the line break and at least one letter
+            if (full) continue;
+            notes.PutLineBreak();
+            notes.Put(line);
+        }
     }
-    while (!biography.empty()) {
-        // expat hands every line end over as LF.
-        const std::size_t end = std::min(biography.find('\n'), biography.size());
-        const std::string_view line = Trimmed(biography.substr(0, end));
-        biography.remove_prefix(std::min(end + 1, biography.size()));
-        if (line.empty()) continue;
-        if (notes.Room() < 3) break;  // the line break and at least one letter
-        notes.PutLineBreak();
-        notes.Put(line);
-    }
+    NoteNotesCut(whole, record);
+}
+
+// The whole hours of a zone toward zero, as a correction notes it, taken from the whole seconds
+// that the Julian day tells (the zone is within days).
+std::int32_t WholeHours(double hours) {
+    return static_cast<std::int32_t>(std::round(hours * 3600.0) / 3600.0);
 }
 
 MappedAs MapEntry(Entry& entry, AafRecord& record, std::size_t& unconvertible) {
     static_cast<ChartRecord&>(record) = ChartRecord{};
+    record.SourceLine = entry.Number;
     record.Notes[0] = '\0';
     if (entry.TooLong || !entry.HasDate) return MappedAs::Unreadable;
 
@@ -338,7 +360,11 @@ MappedAs MapEntry(Entry& entry, AafRecord& record, std::size_t& unconvertible) {
             record.Time / 24.0;
         zone = (julianDayUt - julianDayLocal) * 24.0;
         // A universal time a day off from the date still tells the zone within the day.
-        if (std::fabs(zone) > kZoneLimit) zone -= 24.0 * std::round(zone / 24.0);
+        if (std::fabs(zone) > kZoneLimit) {
+            const double read = zone;
+            zone -= 24.0 * std::round(zone / 24.0);
+            record.Corrections.Add(ChartField::Zone, WholeHours(read), WholeHours(zone));
+        }
         // The Julian day has six decimals, some 0.09 seconds: the zone is whole seconds.
         zone = std::round(zone * 3600.0) / 3600.0 + 0.0;
         zoned = true;
@@ -365,19 +391,28 @@ MappedAs MapEntry(Entry& entry, AafRecord& record, std::size_t& unconvertible) {
 
     const std::string_view name = Trimmed(ToWindows1250(entry.Name, unconvertible));
     const std::size_t comma = name.find(kNameSeparator);
-    SetOneLineField(record.LastName, name.substr(0, comma));
+    SetOneLineField(record.LastName, name.substr(0, comma), ChartField::Name, record);
     if (comma != std::string_view::npos)
-        SetOneLineField(record.FirstName, name.substr(comma + kNameSeparator.size()));
+        SetOneLineField(record.FirstName, name.substr(comma + kNameSeparator.size()),
+                        ChartField::Name, record);
     const std::string_view sex = Trimmed(entry.Sex);
     record.Gender = sex == "m" ? 'M' : sex == "f" ? 'F' : '*';
-    SetOneLineField(record.Place, ToWindows1250(entry.Place, unconvertible));
+    SetOneLineField(record.Place, ToWindows1250(entry.Place, unconvertible), ChartField::Place,
+                    record);
     std::string& country = Trimmed(entry.Country).empty() ? entry.CountryCode : entry.Country;
-    SetOneLineField(record.Country, ToWindows1250(country, unconvertible));
+    SetOneLineField(record.Country, ToWindows1250(country, unconvertible), ChartField::Place,
+                    record);
     SetNotes(Trimmed(ToWindows1250(entry.Id, unconvertible)),
              Trimmed(ToWindows1250(entry.Rating, unconvertible)),
              ToWindows1250(entry.Biography, unconvertible), record);
 
     if (timed && zoned) return MappedAs::Chart;
+    // Noon, the middle of the day the chart may lie in, and the zone of Greenwich where none is
+    // given: a time without its zone tells no moment either.
+    record.Corrections.Add(ChartField::Time,
+                           timed ? static_cast<std::int32_t>(record.Time) : kValueMissing,
+                           static_cast<std::int32_t>(kNoon));
+    if (!zoned) record.Corrections.Add(ChartField::Zone, kValueMissing, 0);
     record.Time = kNoon;
     return MappedAs::Untimed;
 }
@@ -507,6 +542,7 @@ private:
             if (!InEntry) return;
             Current.Clear();
             Current.Line = LineNumber(line);
+            ++Current.Number;
             KeepAttributes(attributes, {{"adb_id", &Current.Id}});
             return;
         }

@@ -12,6 +12,7 @@
 #include "core/Platform.h"
 #include "core/TextBlock.h"
 #include "formats/ChartSource.h"
+#include "formats/ReadBounds.h"
 
 namespace tervalo {
 
@@ -49,28 +50,35 @@ inline bool ReadAndParseChartFile(const std::string& path, AafRecord& chart, Cha
 inline void SplitNameAtSpace(std::string_view name, ChartRecord& chart) {
     name.remove_prefix(std::min(name.find_first_not_of(' '), name.size()));
     const std::size_t space = name.find(' ');
-    SetFieldText(chart.LastName, name.substr(0, space));
-    SetFieldText(chart.FirstName,
-                 space == std::string_view::npos ? std::string_view{} : name.substr(space + 1));
+    SetNotedFieldText(chart.LastName, name.substr(0, space), ChartField::Name, chart);
+    SetNotedFieldText(chart.FirstName,
+                      space == std::string_view::npos ? std::string_view{} : name.substr(space + 1),
+                      ChartField::Name, chart);
 }
 
 // Every line break, CR LF, a lone CR or a lone LF, becomes CR LF. The notes end with their
-// last text: the writers add no line for a closing line break, so a round trip adds none.
-inline void SetNotesLines(std::string_view notes, AafRecord& chart) {
+// last text: the writers add no line for a closing line break, so a round trip adds none. Gives
+// the length the notes have so, before the record's field cuts them.
+inline std::size_t SetNotesLines(std::string_view notes, AafRecord& chart) {
     std::size_t length = 0;
-    for (std::size_t at = 0; at < notes.size() && length < kMaxNotesLength; ++at) {
+    std::size_t whole = 0;     // the length uncut
+    std::size_t lastText = 0;  // ... up to the last byte of text
+    for (std::size_t at = 0; at < notes.size(); ++at) {
         const char c = notes[at];
         if (c != '\r' && c != '\n') {
-            chart.Notes[length++] = c;
+            if (length < kMaxNotesLength) chart.Notes[length++] = c;
+            lastText = ++whole;
             continue;
         }
         if (c == '\r' && at + 1 < notes.size() && notes[at + 1] == '\n') ++at;
-        chart.Notes[length++] = '\r';
+        whole += 2;
+        if (length < kMaxNotesLength) chart.Notes[length++] = '\r';
         if (length < kMaxNotesLength) chart.Notes[length++] = '\n';
     }
     while (length > 0 && (chart.Notes[length - 1] == '\r' || chart.Notes[length - 1] == '\n'))
         --length;
     chart.Notes[length] = '\0';
+    return lastText;
 }
 
 }  // namespace tervalo

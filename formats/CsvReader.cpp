@@ -15,6 +15,7 @@
 #include "core/ChartRecord.h"
 #include "core/CodePage.h"
 #include "core/TextBuffer.h"
+#include "formats/ReadBounds.h"
 
 namespace tervalo {
 
@@ -342,18 +343,22 @@ bool ReadGender(const Field& field, char& gender) {
     return true;
 }
 
-// A text into its record field, doubled quotes made single, cut at the field's capacity.
-void StoreText(char (&target)[kTextFieldSize], const Field& field) {
+// A text into its record field, doubled quotes made single, cut at the field's capacity; a cut
+// is noted as the chart's `kind` of text.
+void StoreText(char (&target)[kTextFieldSize], const Field& field, ChartField kind,
+               AafRecord& chart) {
     if (!field.DoubledQuotes) {
-        SetFieldText(target, field.Text);
+        SetNotedFieldText(target, field.Text, kind, chart);
         return;
     }
     std::size_t length = 0;
-    for (std::size_t i = 0; i < field.Text.size() && length < kMaxTextLength; ++i) {
-        target[length++] = field.Text[i];
+    std::size_t whole = 0;
+    for (std::size_t i = 0; i < field.Text.size(); ++i, ++whole) {
+        if (length < kMaxTextLength) target[length++] = field.Text[i];
         if (field.Text[i] == '"') ++i;  // the second of the pair
     }
     target[length] = '\0';
+    NoteTextCut(kind, whole, kMaxTextLength, chart);
 }
 
 // The chart of a line into `chart`; false when the line holds no chart. Every field of the
@@ -374,11 +379,15 @@ bool ReadChart(const CsvLine& line, char separator, AafRecord& chart) {
     chart.Year = date.Year;
     chart.Month = date.Month;
     chart.Day = date.Day;
-    StoreText(chart.LastName, fields[kLastNameField]);
-    StoreText(chart.FirstName, fields[kFirstNameField]);
+    chart.Corrections.Count = 0;
+    chart.SourceLine = line.FirstLine;
+    StoreText(chart.LastName, fields[kLastNameField], ChartField::Name, chart);
+    StoreText(chart.FirstName, fields[kFirstNameField], ChartField::Name, chart);
     const Field none;
-    StoreText(chart.Place, line.Count > kPlaceField ? fields[kPlaceField] : none);
-    StoreText(chart.Country, line.Count > kCountryField ? fields[kCountryField] : none);
+    StoreText(chart.Place, line.Count > kPlaceField ? fields[kPlaceField] : none, ChartField::Place,
+              chart);
+    StoreText(chart.Country, line.Count > kCountryField ? fields[kCountryField] : none,
+              ChartField::Place, chart);
     return true;
 }
 

@@ -578,6 +578,7 @@ enum Item : std::size_t {
 constexpr std::int64_t kEventChart = 4;
 constexpr std::int64_t kZoneTime = 0;
 constexpr std::int64_t kUniversalTime = 1;
+constexpr std::int64_t kLocalMeanTime = 2;
 constexpr std::int64_t kLocalApparentTime = 3;
 constexpr std::int64_t kJulian = 1;
 constexpr std::int32_t kLocalMeanTimeCode = -1;
@@ -686,8 +687,8 @@ void SplitPlace(std::string_view place, AafRecord& chart) {
             place = place.substr(0, comma);
         }
     }
-    SetFieldText(chart.Place, place);
-    SetFieldText(chart.Country, country);
+    SetNotedFieldText(chart.Place, place, ChartField::Place, chart);
+    SetNotedFieldText(chart.Country, country, ChartField::Place, chart);
 }
 
 }  // namespace
@@ -712,15 +713,15 @@ bool ParseMorinusChart(std::string_view bytes, AafRecord& chart, ChartFileRead& 
 
     static_cast<ChartRecord&>(chart) = ChartRecord{};
     chart.Notes[0] = '\0';
+    chart.SourceLine = 1;  // the file's one chart
     std::size_t unconvertible = 0;
     SplitNameAtSpace(Windows1250Text(value(kName), unconvertible), chart);
     SplitPlace(Windows1250Text(value(kPlace), unconvertible), chart);
-    SetNotesLines(Windows1250Text(value(kNotes), unconvertible), chart);
+    NoteNotesCut(SetNotesLines(Windows1250Text(value(kNotes), unconvertible), chart), chart);
 
     chart.Gender = whole(kChartType) == kEventChart ? 'E' : flag(kMale) ? 'M' : 'F';
     const std::int64_t year = whole(kYear);
-    chart.Year = static_cast<std::int32_t>(
-        std::clamp<std::int64_t>(flag(kBeforeEra) ? -year : year, kMinYear, kMaxYear));
+    chart.Year = BoundedYear(flag(kBeforeEra) ? -year : year, chart);
     chart.Month = static_cast<std::int32_t>(whole(kMonth));
     chart.Day = static_cast<std::int32_t>(whole(kDay));
     chart.Time = SignedSexagesimalSum(number(kHour), number(kMinute), number(kSecond), false);
@@ -740,6 +741,10 @@ bool ParseMorinusChart(std::string_view bytes, AafRecord& chart, ChartFileRead& 
     } else {  // local mean time, or local apparent time
         // The record holds no apparent time: it is read as mean time, and said so.
         read.LocalApparentTime = zoneType == kLocalApparentTime;
+        // The record has no field for the time's kind: the zone stands for it, noted with the
+        // chart program's own numbers of the two kinds.
+        if (read.LocalApparentTime)
+            chart.Corrections.Add(ChartField::Zone, kLocalApparentTime, kLocalMeanTime);
         chart.DaylightCode = kLocalMeanTimeCode;
         chart.TimeZone = LocalMeanTimeZone(chart.Longitude);
     }

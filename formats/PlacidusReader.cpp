@@ -1,7 +1,6 @@
 // ReadPlacidusChart: single-chart binary Placidus files (a fixed 200-byte header).
 #include "formats/PlacidusReader.h"
 
-#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdio>
@@ -13,6 +12,7 @@
 #include "core/Sexagesimal.h"
 #include "formats/AafDatabase.h"
 #include "formats/QckDatabase.h"
+#include "formats/ReadBounds.h"
 
 namespace tervalo {
 
@@ -161,7 +161,7 @@ void DecodeHeader(const Header& header, SecondsRule rule, ChartRecord& record) {
     record.Gregorian = header[kCalendar] != 0;
     const auto year = static_cast<std::int16_t>(
         static_cast<std::uint16_t>(header[kYearLow] | (header[kYearHigh] << 8)));
-    record.Year = std::clamp<std::int32_t>(year, kMinYear, kMaxYear);
+    record.Year = BoundedYear(year, record);
     record.Month = header[kMonth];
     record.Day = header[kDay];
 
@@ -192,6 +192,7 @@ bool ReadInto(const std::string& path, Database& receiver, SecondsRule rule) {
     Header header{};
     if (!ReadHeader(path, header)) return false;
     receiver.ClearRecord();
+    receiver.SourceLine = 1;  // the file's one chart
     DecodeHeader(header, rule, receiver);
     return true;
 }

@@ -18,6 +18,7 @@
 #include "core/Platform.h"
 #include "core/Sexagesimal.h"
 #include "core/TextBlock.h"
+#include "formats/ReadBounds.h"
 
 namespace tervalo {
 
@@ -197,34 +198,48 @@ public:
 class NotesWriter {
 public:
     NotesWriter(AafRecord& record, TextConverter& converter)
-        : Notes(record.Notes), Converter(converter) {}
+        : Record(record), Notes(record.Notes), Converter(converter) {}
 
+    // Once something did not fit, nothing more is written: a later, shorter line would leave a
+    // gap in the text. The rest is only counted.
     void Put(std::string_view text) {
         for (const char c : text) {
             if (c == '\r' || c == '\n') {
-                BreakPending = Length > 0;
+                BreakPending = Whole > 0;
                 continue;
             }
             if (c == '\0') continue;
             if (BreakPending) {
-                if (kMaxNotesLength - Length < 3) return;
-                Notes[Length++] = '\r';
-                Notes[Length++] = '\n';
+                Whole += 2;
+                Full = Full || kMaxNotesLength - Length < 3;
+                if (!Full) {
+                    Notes[Length++] = '\r';
+                    Notes[Length++] = '\n';
+                }
                 BreakPending = false;
             }
-            if (Length == kMaxNotesLength) return;
+            ++Whole;
+            Full = Full || Length == kMaxNotesLength;
+            if (Full) continue;
             const auto byte = static_cast<unsigned char>(c);
             Notes[Length++] = byte < 0x20 ? c : Converter.Convert(c);
         }
     }
-    void EndLine() { BreakPending = Length > 0; }
-    void End() { Notes[Length] = '\0'; }
+    void EndLine() { BreakPending = Whole > 0; }
+    // Ends the notes, noting a cut with the length they had.
+    void End() {
+        Notes[Length] = '\0';
+        NoteNotesCut(Whole, Record);
+    }
 
 private:
+    AafRecord& Record;
     char* Notes;
     TextConverter& Converter;
     std::size_t Length = 0;
+    std::size_t Whole = 0;  // the length uncut
     bool BreakPending = false;
+    bool Full = false;
 };
 
 char EventGender(unsigned char eventType) {
@@ -265,6 +280,7 @@ double Negated(double value) {
 // Fills the name, place and moment of a chart record or a sub-chart; false when a coordinate or
 // the zone is not a number, and the chart has no place to stand.
 bool DecodeChartFields(Block fields, TextConverter& converter, AafRecord& record) {
+    record.Corrections.Count = 0;
     converter.PutName(fields.Text(kNameOffset, kNameSize), record);
     converter.Put(record.Place, fields.Text(kCityOffset, kCitySize));
     converter.Put(record.Country, fields.Text(kRegionOffset, kRegionSize));
@@ -291,7 +307,8 @@ bool DecodeChartFields(Block fields, TextConverter& converter, AafRecord& record
 
     // The record has no year 0: a 0 here can only be the year before 1.
     const auto year = static_cast<std::int16_t>(fields.U16(kYearOffset));
-    record.Year = year == 0 ? -1 : std::clamp<std::int32_t>(year, kMinYear, kMaxYear);
+    record.Year = year == 0 ? -1 : BoundedYear(year, record);
+    if (year == 0) record.Corrections.Add(ChartField::Year, 0, -1);
     record.Month = fields.U8(kMonthOffset);
     record.Day = fields.U8(kDayOffset);
     record.Gregorian = IsGregorianDate(record.Year, record.Month, record.Day);
@@ -348,6 +365,8 @@ ChartFileRead ParseSolarFireCharts(std::string_view bytes, const ChartVisitor& v
         }
         const std::size_t chartEnd = cursor.Position();
         const Block mainFields = chart.Record.From(kRecordChartFields);
+        // Sub-charts stand where their chart does: the file numbers only the charts.
+        record->SourceLine = number;
         bool placed = DecodeChartFields(mainFields, converter, *record);
         if (placed) {
             record->Gender = EventGender(chart.Record.U8(kEventTypeOffset));

@@ -151,14 +151,26 @@ void ReadIni(std::string_view text, IniText& ini) {
     }
 }
 
-// Each note key is one line; empty keys at the end add nothing.
+// Each note key is one line; empty keys at the end add nothing. Only what the record can hold is
+// joined; the length of all the lines is counted for the note of a cut.
 void SetNotes(const std::vector<std::string_view>& lines, AafRecord& chart) {
     std::string notes;
-    for (std::size_t i = 0; i < lines.size() && notes.size() <= kMaxNotesLength; ++i) {
+    std::size_t whole = 0;
+    std::size_t lastText = 0;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        whole += (i > 0 ? 2 : 0) + lines[i].size();
+        if (!lines[i].empty()) lastText = whole;
+        if (notes.size() > kMaxNotesLength) continue;
         if (i > 0) notes.append("\r\n");
         notes.append(lines[i]);
     }
     SetNotesLines(notes, chart);
+    NoteNotesCut(lastText, chart);
+}
+
+// A key the file leaves out or empty holds nothing; the chart program reads it as 0.
+bool IsMissing(std::optional<std::string_view> value) {
+    return !value || value->empty();
 }
 
 }  // namespace
@@ -176,22 +188,24 @@ bool ParseSzkChart(std::string_view bytes, AafRecord& chart, ChartFileRead& read
     if (!info[kYear]) return false;
 
     static_cast<ChartRecord&>(chart) = ChartRecord{};
+    chart.SourceLine = 1;  // the file's one chart
     SplitNameAtSpace(info[kName].value_or(""), chart);
     const std::int64_t gender = NumberOf(info[kGender], -1);
     chart.Gender = gender == 0 ? 'M' : gender == 1 ? 'F' : '*';
 
     const std::int64_t year = NumberOf(info[kYear]);
-    chart.Year = static_cast<std::int32_t>(
-        std::clamp<std::int64_t>(IsTrue(info[kBeforeEra]) ? -year : year, kMinYear, kMaxYear));
+    chart.Year = BoundedYear(IsTrue(info[kBeforeEra]) ? -year : year, chart);
     chart.Month = static_cast<std::int32_t>(NumberOf(info[kMonth], 1));
     chart.Day = static_cast<std::int32_t>(NumberOf(info[kDay], 1));
     chart.Time = SignedSexagesimalSum(static_cast<long double>(NumberOf(info[kHour])),
                                       static_cast<long double>(NumberOf(info[kMinute])),
                                       static_cast<long double>(NumberOf(info[kSecond])), false);
+    if (IsMissing(info[kHour])) chart.Corrections.Add(ChartField::Time, kValueMissing, 0);
 
-    SetFieldText(chart.Place, info[kCity].value_or(""));
+    SetNotedFieldText(chart.Place, info[kCity].value_or(""), ChartField::Place, chart);
     const std::string_view country = info[kCountry].value_or("");
-    SetFieldText(chart.Country, country.empty() ? info[kCountryCode].value_or("") : country);
+    SetNotedFieldText(chart.Country, country.empty() ? info[kCountryCode].value_or("") : country,
+                      ChartField::Place, chart);
 
     // Only the degrees carry the sign.
     chart.Longitude =
@@ -209,8 +223,9 @@ bool ParseSzkChart(std::string_view bytes, AafRecord& chart, ChartFileRead& read
     if (EqualIgnoringCase(info[kZoneCode].value_or(""), "LMT")) {
         chart.DaylightCode = kLocalMeanTimeCode;
         chart.TimeZone = LocalMeanTimeZone(chart.Longitude);
-    } else if (IsTrue(info[kDaylightSaving])) {
-        chart.DaylightCode = kDaylightHour;
+    } else {
+        if (IsMissing(info[kZoneHour])) chart.Corrections.Add(ChartField::Zone, kValueMissing, 0);
+        if (IsTrue(info[kDaylightSaving])) chart.DaylightCode = kDaylightHour;
     }
     SetNotes(ini.Notes, chart);
 

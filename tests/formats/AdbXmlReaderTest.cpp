@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "CorrectionsText.h"
 #include "TestSupport.h"
 
 namespace tervalo {
@@ -296,6 +297,33 @@ TEST(AdbXmlReaderTest, FileIsReadInBlocksAndTheVisitorStopsIt) {
     EXPECT_EQ(charts, 999u);
     EXPECT_GE(read.BrokenOffAt, LineOf(text, "</adb_entry>\n</astrodatabank_export>") - 14);
     EXPECT_FALSE(ReadAdbXmlCharts(dir.File("missing.xml"), {}).Recognised);
+}
+
+// Entries are numbered in the file, the ones passed over too.
+TEST(AdbXmlReaderTest, NotesWhatItReplacesOrCutsByTheEntrysNumber) {
+    std::vector<EntryXml> entries(9);
+    entries[1].Time = R"(stmerid="h1e" jd_ut="2417514.833333")";  // a day after the date
+    entries[2].Date = R"(iyear="1906" imonth="13" iday="30")";
+    entries[3].Clock = "";
+    entries[4].Time = R"(ctimetype="s")";
+    entries[5].Time = entries[5].Clock = "";
+    entries[6].Name = std::string(300, 'N') + ", Given";
+    entries[7].Country = "<country>" + std::string(300, 'C') + "</country>";
+    entries[8].Biography = std::string(5000, 'b');
+    std::vector<std::string> read;
+    ParseAdbXml(Export(entries), [&](const AafRecord& chart) {
+        read.push_back(std::to_string(chart.SourceLine) + " " + test::CorrectionsText(chart));
+        return true;
+    });
+    const std::vector<std::string> expected = {"1 ",
+                                               "2 Zone 23>-1",
+                                               "4 Time none>12",
+                                               "5 Time 9>12, Zone none>0",
+                                               "6 Time none>12, Zone none>0",
+                                               "7 Name 300>255",
+                                               "8 Place 300>255",
+                                               "9 Notes 5037>4092"};  // its head and rating too
+    EXPECT_EQ(read, expected);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "CorrectionsText.h"
 #include "TestSupport.h"
 #include "formats/AafDatabase.h"
 
@@ -209,6 +210,26 @@ TEST(CsvReaderTest, ReadsFilesAndStopsWhenAsked) {
     EXPECT_EQ(charts,
               std::vector<std::string>{"K?|J\xE1nos|M|1975|3|7|g|14.5|-1|0|47.5|19.083333||"});
     EXPECT_FALSE(ReadCsvCharts(dir.File("missing.csv"), nullptr).Recognised);
+}
+
+TEST(CsvReaderTest, NotesTextsItCutsByTheLineEachChartBeginsOn) {
+    const std::string rest = ",M,1975.03.7,g,14.5,-1,0,47.5,19.08,";
+    const std::string text =
+        "Last,First,Gender,Date,Cal,Time,Zone,DST,Lat,Lon,Place,Country\n"
+        "Kovacs,Janos" +
+        rest + "Budapest,H\n" + std::string(300, 'N') + ",Janos" + rest + "Budapest,H\n" +
+        "Kovacs,\"" + std::string(254, 'a') + "\"\"\"\"\"" + rest + "Eger,H\n" + "Kovacs,Janos" +
+        rest + "\"Buda\r\npest\",H\r\n" + "Kovacs,Janos" + rest + "Eger," + std::string(300, 'C') +
+        "\n" + "Kovacs,Janos" + rest + "Eger,H\n";
+    std::vector<std::string> charts;
+    ParseCsvCharts(text, [&](const AafRecord& chart) {
+        charts.push_back(std::to_string(chart.SourceLine) + " " + test::CorrectionsText(chart));
+        return true;
+    });
+    const std::vector<std::string> expected = {
+        "2 ", "3 Name 300>255",  "4 Name 256>255",  // doubled quotes count once
+        "5 ", "7 Place 300>255", "8 "};
+    EXPECT_EQ(charts, expected);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "CorrectionsText.h"
 #include "TestSupport.h"
 #include "formats/AafDatabase.h"
 
@@ -283,6 +284,50 @@ TEST(MorinusReaderTest, RefusesEveryCutOffFile) {
         ASSERT_TRUE(ParseMorinusChart(file, chart, read));
         for (std::size_t length = 0; length < file.size(); ++length)
             EXPECT_FALSE(ParseMorinusChart(file.substr(0, length), chart, read)) << length;
+    }
+}
+
+// The 27 values as protocol 0 writes them, any of them replaced: "V" a text, "I" a number.
+std::string ProtocolZeroChart(std::size_t replaced = 0, const std::string& value = "") {
+    std::vector<std::string> values = {
+        "VKiss Anna", "I01", "I0",  "I00", "I1950", "I3", "I15", "I14",      "I30",
+        "I0",         "I0",  "I0",  "I01", "I1",    "I0", "I00", "VEger, H", "I20",
+        "I22",        "I0",  "I01", "I47", "I54",   "I0", "I01", "I0",       "V"};
+    if (!value.empty()) values[replaced] = value;
+    std::string text;
+    for (const std::string& one : values)
+        text += one + "\n.";
+    return text;
+}
+
+TEST(MorinusReaderTest, NotesWhatItBoundsOrCutsAndNothingElse) {
+    struct Case {
+        std::size_t Replaced;
+        std::string Value;
+        const char* Corrections;
+    };
+    const std::string longLines = std::string(3000, 'x') + "\\u000a" + std::string(3000, 'y');
+    const Case cases[] = {
+        {0, "", ""},
+        {4, "I12000", "Year 12000>9999"},
+        {4, "I-12000", "Year -12000>-9999"},
+        {0, "V" + std::string(300, 'N'), "Name 300>255"},
+        {0, "V" + std::string(256, 'N') + " " + std::string(300, 'G'), "Name 300>255"},
+        {16, "V" + std::string(256, 'P') + ", H", "Place 256>255"},
+        {26, "V" + std::string(5000, 'n'), "Notes 5000>4092"},
+        {26, "V" + longLines, "Notes 6002>4092"},  // the line feed becomes CR LF
+        {11, "I3", "Zone 3>2"},                    // apparent time read as mean time
+        {11, "I2", ""},
+        {7, "I25", ""},  // an hour is taken as read
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Value.substr(0, 20));
+        AafRecord chart;
+        chart.Corrections.Add(ChartField::Day, 1, 2);  // left from an earlier chart
+        ChartFileRead read;
+        ASSERT_TRUE(ParseMorinusChart(ProtocolZeroChart(c.Replaced, c.Value), chart, read));
+        EXPECT_EQ(test::CorrectionsText(chart), c.Corrections);
+        EXPECT_EQ(chart.SourceLine, 1u);
     }
 }
 

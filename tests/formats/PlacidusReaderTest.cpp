@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "CorrectionsText.h"
 #include "TestSupport.h"
 #include "formats/AafDatabase.h"
 #include "formats/QckDatabase.h"
@@ -310,6 +311,31 @@ TEST_F(PlacidusChartTest, PlaceIsBeforeTheFirstCommaAndCountryAfterTheLast) {
         ASSERT_TRUE(ReadQck(PlacidusFile{}.Text(143, c.Text).Set(174, 'Z')));
         ExpectBytes(FieldText(Qck.Place), c.Place);
         ExpectBytes(FieldText(Qck.Country), c.Country);
+    }
+}
+
+TEST_F(PlacidusChartTest, NotesTheYearsItBoundsAndNothingElse) {
+    struct Case {
+        unsigned YearLow, YearHigh;
+        const char* Corrections;
+    };
+    const Case cases[] = {
+        {0xD0, 0x07, ""},  // 2000, with every other byte at its widest below
+        {0xFF, 0x7F, "Year 32767>9999"},
+        {0x00, 0x80, "Year -32768>-9999"},
+        {0xF1, 0xD8, ""},  // -9999 itself
+    };
+    for (const Case& c : cases) {
+        Aaf.Corrections.Add(ChartField::Day, 1, 2);  // left from an earlier chart
+        ASSERT_TRUE(ReadAaf(PlacidusFile{}
+                                .Set(129, c.YearLow)
+                                .Set(130, c.YearHigh)
+                                .Set(133, 255)
+                                .Set(113, 255)
+                                .Text(32, std::string(70, 'N'))
+                                .Text(143, std::string(31, 'P'))));
+        EXPECT_EQ(test::CorrectionsText(Aaf), c.Corrections) << c.YearLow << " " << c.YearHigh;
+        EXPECT_EQ(Aaf.SourceLine, 1u);
     }
 }
 

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "CorrectionsText.h"
 #include "TestSupport.h"
 #include "core/Platform.h"
 
@@ -241,6 +242,30 @@ TEST(SolarFireReaderTest, ReadsAFileByItsPath) {
     EXPECT_EQ(charts, 4u);
     for (const std::string& unreadable : {dir.File("absent.SFcht"), dir.Path().string()})
         EXPECT_FALSE(ReadSolarFireCharts(unreadable, count).Recognised) << unreadable;
+}
+
+// Sub-charts stand at the number of their chart; notes are noted with the length they had.
+TEST(SolarFireReaderTest, NotesWhatItBoundsOrCutsByTheChartsNumber) {
+    const std::string line(kMaxNotesLength - 2, 'x');
+    const std::vector<Chart> charts = {
+        {.Hour = 30, .SubCharts = {{.Notes = std::string(5000, 'n')}}},  // an hour is as read
+        {.Year = 0},
+        {.Year = 12000},
+        {.Year = -32768},
+        {.Notes = line + "\r\nyy" + line},  // no half line break is kept
+    };
+    std::vector<std::string> read;
+    ParseSolarFireCharts(BuildFile(charts), [&](const AafRecord& chart) {
+        read.push_back(std::to_string(chart.SourceLine) + " " + test::CorrectionsText(chart));
+        return true;
+    });
+    const std::vector<std::string> expected = {"1 ",
+                                               "1 Notes 5010>4092",
+                                               "2 Year 0>-1",
+                                               "3 Year 12000>9999",
+                                               "4 Year -32768>-9999",
+                                               "5 Notes 8184>4090"};
+    EXPECT_EQ(read, expected);
 }
 
 }  // namespace

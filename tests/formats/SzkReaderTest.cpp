@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "CorrectionsText.h"
 #include "TestSupport.h"
 #include "formats/AafDatabase.h"
 
@@ -163,6 +164,40 @@ TEST(SzkReaderTest, ReadsAFileAndPassesOverWhatIsNone) {
     EXPECT_FALSE(ReadSzkChart(dir.File("missing.szk"), chart, read));
     EXPECT_FALSE(ReadSzkChart(dir.Path().string(), chart, read));
     EXPECT_FALSE(read.Recognised);
+}
+
+TEST(SzkReaderTest, NotesWhatItBoundsOrLeavesAtDefaultsAndNothingElse) {
+    struct Case {
+        std::string Keys;  // before the plain chart's, so that they win
+        std::string Notes;
+        const char* Corrections;
+    };
+    const std::string x(3000, 'x');
+    const Case cases[] = {
+        {"", "Note1=" + x + "\r\nNote2=\r\n", ""},
+        {"Year=12000\r\n", "", "Year 12000>9999"},
+        {"Year=10000\r\nBirthDateIsBC=T\r\n", "", "Year -10000>-9999"},
+        {"Name=" + std::string(256, 'N') + "\r\n", "", "Name 256>255"},
+        {"LocCity=" + std::string(300, 'P') + "\r\nLocCountry=" + std::string(260, 'C') + "\r\n",
+         "", "Place 300>255"},
+        {"Hour=\r\n", "", "Time none>0"},
+        {"TZoneHour=\r\n", "", "Zone none>0"},
+        {"TZoneHour=\r\nTZoneCode=LMT\r\n", "", ""},  // the longitude gives the zone
+        {"Hour=99\r\n", "", ""},                      // an hour is taken as read
+        {"", "Note1=" + x + "\r\nNote2=\r\nNote3=" + x + "\r\nNote4=\r\n", "Notes 6004>4092"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Keys.substr(0, 30));
+        AafRecord chart;
+        chart.Corrections.Add(ChartField::Day, 1, 2);  // left from an earlier chart
+        ChartFileRead read;
+        ASSERT_TRUE(ParseSzkChart("[BirthInfo]\r\n" + c.Keys +
+                                      "Year=1955\r\nHour=13\r\nTZoneHour=1\r\n[Notes]\r\n" +
+                                      c.Notes,
+                                  chart, read));
+        EXPECT_EQ(test::CorrectionsText(chart), c.Corrections);
+        EXPECT_EQ(chart.SourceLine, 1u);
+    }
 }
 
 }  // namespace
