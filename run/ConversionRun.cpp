@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
 #include <limits>
 #include <optional>
 #include <type_traits>
@@ -183,7 +184,7 @@ const InputRow kInputTable[] = {
          if (read.Recognised) {
              CopyCommonFields(receiver.Record(), chart);
              chart.Notes[0] = '\0';
-             chart.Corrections.Count = 0;
+             chart.Corrections = receiver.Record().Corrections;
          }
          return read.Recognised;
      },
@@ -309,6 +310,21 @@ constexpr std::string_view kReportExtension = ".txt";
 // The closing box shows this many findings on request; the file holds them all.
 constexpr std::size_t kDetailedFindings = 500;
 
+// Why a file was passed over, as far as the file system tells: a database's text is held in one
+// block of at most 2 GiB, and the readers say no more than that a file is not of their kind.
+std::string SkipReason(const std::string& path) {
+    constexpr std::uintmax_t kLargestText = 0x7FFFFFFF;
+    std::error_code error;
+    const std::filesystem::path file = PathFromUtf8(path);
+    const std::filesystem::file_status status = std::filesystem::status(file, error);
+    if (error || !std::filesystem::exists(status)) return "nem nyitható meg";
+    if (std::filesystem::is_directory(status)) return "mappa, nem fájl";
+    const std::uintmax_t size = std::filesystem::file_size(file, error);
+    if (!error && size > kLargestText)
+        return "túl nagy (" + std::to_string(size >> 20) + " MiB; legfeljebb 2 GiB)";
+    return "nem ismert formátumú, vagy nem olvasható";
+}
+
 // A line of the file-level report as a finding of the report file.
 Finding FileFinding(const ReportItem& item) {
     Finding finding;
@@ -316,7 +332,7 @@ Finding FileFinding(const ReportItem& item) {
     finding.Kind = FindingKind::Skipped;
     switch (item.Kind) {
         case ReportKind::SkippedFile:
-            finding.Detail = "nem olvasható, vagy nem ismert formátumú fájl";
+            finding.Detail = SkipReason(item.Path);
             break;
         case ReportKind::NotWritten:
             finding.Kind = FindingKind::NotWritten;

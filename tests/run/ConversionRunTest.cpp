@@ -654,5 +654,101 @@ TEST_F(ConversionRunTest, BackslashIsPartOfANameWhereOnlySlashSeparates) {
     EXPECT_EQ(NamesIn(Dir.Path()), (std::vector<std::string>{"in", "prog", "prog\\bin"}));
 }
 
+// Each chart with something to say gets its findings, by its number and the line its record
+// begins on; the file holds them under its header, and the closing message says where it is.
+TEST_F(ConversionRunTest, ChartFindingsNameTheChartItsLineAndField) {
+    WriteReport = true;
+    const std::string aaf =
+        Input("findings.aaf", AafChart("Clean") +                                      // lines 1-3
+                                  "#A93:Late,Anna,F,15.03.1950g,25:10,Budapest,H\r\n"  // line 4
+                                  "#B93:*,47N30,19E05,1he00,0\r\n\r\n"
+                                  "#A93:Leap,Anna,F,29.02.1950g,12:00,Budapest,H\r\n"  // line 7
+                                  "#B93:*,47N30,19E05,1he00,0\r\n#COM:note\r\n\r\n");
+    struct Expected {
+        FindingKind Kind;
+        std::uint32_t Chart;
+        std::uint32_t Line;
+        ChartField Field;
+        const char* Detail;
+    };
+    const struct {
+        Target To;
+        std::vector<Expected> Findings;
+    } cases[] = {
+        {Target::Aaf,
+         {{FindingKind::Corrected, 2, 4, ChartField::Time, "25 → 23"},
+          {FindingKind::Suspicious, 3, 7, ChartField::Day, nullptr}}},
+        {Target::Qck,
+         {{FindingKind::Corrected, 2, 4, ChartField::Time, "25 → 23"},
+          {FindingKind::Suspicious, 3, 7, ChartField::Day, nullptr},
+          {FindingKind::Lost, 3, 7, ChartField::Notes, nullptr}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.To));
+        const RunReport report = Convert({aaf}, c.To, false);
+        ASSERT_EQ(report.Findings.size(), c.Findings.size());
+        for (std::size_t i = 0; i < c.Findings.size(); ++i) {
+            const Finding& seen = report.Findings[i];
+            const Expected& expected = c.Findings[i];
+            EXPECT_EQ(seen.Kind, expected.Kind) << i;
+            EXPECT_EQ(seen.File, aaf);
+            EXPECT_EQ(seen.Chart, expected.Chart) << i;
+            EXPECT_EQ(seen.Line, expected.Line) << i;
+            EXPECT_EQ(seen.Field, expected.Field) << i;
+            if (expected.Detail != nullptr) {
+                EXPECT_EQ(seen.Detail, expected.Detail) << i;
+            }
+        }
+        ASSERT_TRUE(report.ReportWritten);
+        EXPECT_EQ(ReadFile(PathFromUtf8(report.ReportFile)).substr(0, 9),
+                  "\xEF\xBB\xBF"
+                  "Fájl\t");
+        EXPECT_NE(Front.Messages.back().find("\nA jelentés: " + report.ReportFile),
+                  std::string::npos);
+        fs::remove(PathFromUtf8(report.ReportFile));
+    }
+
+    // A clean run writes no report and says nothing more.
+    const RunReport clean = Convert({Input("clean.aaf", AafChart("Clean"))}, Target::Aaf, false);
+    EXPECT_TRUE(clean.Findings.empty());
+    EXPECT_TRUE(clean.ReportFile.empty());
+    EXPECT_EQ(Front.Messages.back(), "Az átalakítás sikerült!");
+}
+
+// Combined, the same charts from two sources are likely duplicates: one pair per chart, on the
+// later one, naming the earlier; passed over, the later ones are not written at all.
+TEST_F(ConversionRunTest, LikelyDuplicatesOfTwoSourcesArePairedOrPassedOver) {
+    const std::string aaf = Input("a.aaf", AafCharts("Same", 3));
+    const std::string again = Input("b.aaf", AafCharts("Same", 3) + AafChart("Other"));
+    const RunReport paired = Convert({aaf, again}, Target::Aaf, true);
+    ASSERT_EQ(paired.Findings.size(), 3u);
+    for (std::uint32_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(paired.Findings[i].Kind, FindingKind::Similar);
+        EXPECT_EQ(paired.Findings[i].File, again);
+        EXPECT_EQ(paired.Findings[i].Chart, i + 1);
+        EXPECT_EQ(paired.Findings[i].Detail, EarlierChartDetail(aaf, i + 1));
+    }
+    const auto charts = [](const std::string& path) {
+        const std::string text = ReadFile(PathFromUtf8(path));
+        std::size_t count = 0;
+        for (std::size_t at = text.find("#A93:"); at != std::string::npos;
+             at = text.find("#A93:", at + 1))
+            ++count;
+        return count;
+    };
+    EXPECT_EQ(charts(paired.WrittenOutputs[0]), 7u);
+
+    RunRequest request;
+    request.Entries = {aaf, again};
+    request.ModeIndex = 1;
+    request.ExecutablePath = Output("tervalo");
+    request.WriteReport = false;
+    request.SkipDuplicates = true;
+    const RunReport skipped = ConversionRun(request, Abort, Front, Front, Databases);
+    ASSERT_EQ(skipped.Findings.size(), 3u);
+    EXPECT_EQ(skipped.Findings[0].Kind, FindingKind::Skipped);
+    EXPECT_EQ(charts(skipped.WrittenOutputs[0]), 4u);
+}
+
 }  // namespace
 }  // namespace tervalo
