@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <exception>
 #include <new>
+#include <utility>
 
 #include <QButtonGroup>
 #include <QCloseEvent>
@@ -65,9 +66,10 @@ QLabel* MakeNote(QWidget* parent, const char* name, const QString& text, const Q
 
 // One standard box with the program's captions and Hungarian button texts; returns the text of
 // the button that closed it, empty when it was closed otherwise. (The buttons die with the box,
-// so their text is taken before it goes.)
+// so their text is taken before it goes.) Details, when given, wait behind Qt's own button
+// that shows them, so that a long list never pushes the box off the screen.
 QString AskWithButtons(QWidget* parent, tervalo::MessageKind kind, const QString& text,
-                       const QStringList& buttons) {
+                       const QStringList& buttons, const QString& details = {}) {
     const bool warning = kind == tervalo::MessageKind::Warning;
     QMessageBox box(warning ? QMessageBox::Warning : QMessageBox::Information,
                     warning ? QStringLiteral(u"Figyelmeztetés") : QStringLiteral(u"Információ"),
@@ -81,6 +83,7 @@ QString AskWithButtons(QWidget* parent, tervalo::MessageKind kind, const QString
         if (first == nullptr) first = button;
     }
     box.setDefaultButton(first);
+    if (!details.isEmpty()) box.setDetailedText(details);
     box.exec();
     const QAbstractButton* clicked = box.clickedButton();
     return clicked != nullptr ? clicked->text() : QString();
@@ -216,10 +219,17 @@ void TForm1Effects::SelectEntry(int index) {
     Form.Box->setCurrentRow(index);
 }
 
+void TForm1Effects::SetMessageDetails(const std::string& details) {
+    Details = details;
+}
+
 void TForm1Effects::ShowMessage(tervalo::MessageKind kind, const std::string& text) {
     if (Progress != nullptr) Progress->Flush();
+    // The details belong to this box alone: taken now, so that a later box starts without them.
+    const std::string details = std::exchange(Details, {});
     AskWithButtons(&Form, kind, QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
-                   {QStringLiteral("OK")});
+                   {QStringLiteral("OK")},
+                   QString::fromUtf8(details.data(), static_cast<qsizetype>(details.size())));
 }
 
 TForm1::TForm1(QWidget* parent)

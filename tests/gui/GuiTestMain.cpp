@@ -60,6 +60,7 @@ void AnswerNextBox(const QString& buttonText, SeenBox* seen, std::function<void(
             seen->Caption = box->windowTitle();
             seen->Text = box->text();
             seen->Icon = box->icon();
+            seen->Details = box->detailedText();
             seen->Buttons.clear();
             for (QAbstractButton* button : box->buttons())
                 seen->Buttons << button->text();

@@ -390,6 +390,42 @@ TEST(Unit1Test, RunEffectsReachTheirControlsAndBoxes) {
     EXPECT_TRUE(pumped);
 }
 
+// The run's findings wait behind Qt's "show details" button of the closing box, which keeps its
+// kind, caption and single "OK"; the next box starts without them.
+TEST(Unit1Test, ClosingBoxCarriesTheDetailsGivenForIt) {
+    TForm1 form;
+    TForm1Effects effects(form);
+    const QString detailsButton = u"Részletek megjelenítése…"_qs;
+    struct Case {
+        const char* Name;
+        bool Set;
+        std::string Details;
+        QString Shown;
+    };
+    const Case cases[] = {
+        {"set", true,
+         "/a.aaf\t1\t1\tKovács Ödön\tjavítva\tnap: 32 → 31\n/a.aaf\t2\t4\tNagy\tgyanús",
+         u"/a.aaf\t1\t1\tKovács Ödön\tjavítva\tnap: 32 → 31\n/a.aaf\t2\t4\tNagy\tgyanús"_qs},
+        {"the box after it", false, "", {}},
+        {"set empty", true, "", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        SeenBox seen;
+        AnswerNextBox(u"OK"_qs, &seen);
+        if (c.Set) effects.SetMessageDetails(c.Details);
+        effects.ShowMessage(tervalo::MessageKind::Warning, "Az átalakítás részben sikerült!");
+        ASSERT_TRUE(seen.Seen);
+        EXPECT_EQ(seen.Caption, u"Figyelmeztetés"_qs);
+        EXPECT_EQ(seen.Icon, QMessageBox::Warning);
+        EXPECT_EQ(seen.Text, u"Az átalakítás részben sikerült!"_qs);
+        EXPECT_EQ(seen.Details, c.Shown);
+        const QStringList buttons =
+            c.Shown.isEmpty() ? QStringList{u"OK"_qs} : QStringList{u"OK"_qs, detailsButton};
+        EXPECT_EQ(seen.Buttons, buttons);
+    }
+}
+
 TEST(Unit1Test, RunDisablesExactlyTheEightControlsAndBringsThemBack) {
     RunFixture fixture;
     TForm1& form = fixture.Form;
