@@ -73,6 +73,75 @@ TEST(CommandLine, HelpAndVersionNeedNothingElse) {
     }
 }
 
+TEST(CommandLine, ReportOptionsReachTheirFields) {
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string reportPath;
+        bool writeReport;
+        bool skipDuplicates;
+        std::string error;
+    };
+    const Case cases[] = {
+        {{"--target", "aaf", "a.aaf"}, "", true, false, ""},
+        {{"--target", "aaf", "--report", "out/j.txt", "a.aaf"}, "out/j.txt", true, false, ""},
+        {{"--target", "aaf", "--no-report", "a.aaf"}, "", false, false, ""},
+        // Alone it finds nothing to skip, and is no error: a script may always pass it.
+        {{"--target", "aaf", "--skip-duplicates", "a.aaf"}, "", true, true, ""},
+        {{"--combined", "--skip-duplicates", "--target", "aaf", "a.aaf"}, "", true, true, ""},
+        // The value is taken whole, even when it looks like an option.
+        {{"--target", "aaf", "--report", "--no-report", "a.aaf"}, "--no-report", true, false, ""},
+        {{"--target", "aaf", "a.aaf", "--report"}, "", true, false, "--report needs a value"},
+        {{"--target", "aaf", "--report", "", "a.aaf"}, "", true, false, "--report is empty"},
+        {{"--target", "aaf", "--report", "j.txt", "--no-report", "a.aaf"},
+         "",
+         true,
+         false,
+         "--report and --no-report exclude each other"},
+    };
+    for (const Case& c : cases) {
+        const CommandLine line = ParseCommandLine(c.arguments);
+        EXPECT_EQ(line.Error, c.error) << c.arguments[2];
+        if (!c.error.empty()) continue;
+        EXPECT_EQ(line.ReportPath, c.reportPath);
+        EXPECT_EQ(line.WriteReport, c.writeReport);
+        EXPECT_EQ(line.SkipDuplicates, c.skipDuplicates);
+        EXPECT_EQ(line.Files, std::vector<std::string>{"a.aaf"});
+    }
+}
+
+TEST(CommandLine, FindingsSummaryNamesTheReportAndCountsKinds) {
+    const Finding corrected{FindingKind::Corrected, "/a.aaf", 1, 1, "Kovács", ChartField::Day, ""};
+    const Finding lost{FindingKind::Lost, "/a.aaf", 2, 4, "Nagy", ChartField::Notes, ""};
+    struct Case {
+        std::vector<Finding> findings;
+        std::string reportFile;
+        bool written;
+        std::string summary;
+    };
+    const Case cases[] = {
+        {{}, "/out/jelentes1.txt", true, ""},
+        {{lost, corrected, lost},
+         "/out/jelentes1.txt",
+         true,
+         "tervalo-convert: report: /out/jelentes1.txt\n"
+         "tervalo-convert: findings: javítva: 1, elveszett: 2\n"},
+        {{lost},
+         "/ro/j.txt",
+         false,
+         "tervalo-convert: report not written: /ro/j.txt\n"
+         "tervalo-convert: findings: elveszett: 1\n"},
+        {{corrected}, "", false, "tervalo-convert: findings: javítva: 1\n"},
+    };
+    for (const Case& c : cases) {
+        RunReport report;
+        report.Ending = RunEnding::Completed;
+        report.Findings = c.findings;
+        report.ReportFile = c.reportFile;
+        report.ReportWritten = c.written;
+        EXPECT_EQ(FindingsSummary(report), c.summary);
+    }
+}
+
 TEST(CommandLine, OutputPrefixEndsInOneSeparator) {
     // The system's own separator is added; Windows takes a backslash and "/" alike.
     const std::string own(1, static_cast<char>(fs::path::preferred_separator));
