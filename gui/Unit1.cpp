@@ -109,8 +109,9 @@ void ShapeDetails(QMessageBox& box) {
         static_cast<int>(position) + (columnWidths.empty() ? 0 : columnWidths.back()) +
         details->verticalScrollBar()->sizeHint().width() + 2 * details->frameWidth() +
         static_cast<int>(details->document()->documentMargin() * 2);
-    const int screenWidth = box.screen()->availableGeometry().width();
-    details->setMinimumWidth(std::min(tableWidth, screenWidth * 4 / 5));
+    const QScreen* screen = box.screen();
+    const int widest = screen != nullptr ? screen->availableGeometry().width() * 4 / 5 : 800;
+    details->setMinimumWidth(std::min(tableWidth, widest));
     details->setFixedHeight(metrics.lineSpacing() * 12 + 2 * details->frameWidth() +
                             static_cast<int>(details->document()->documentMargin() * 2));
 }
