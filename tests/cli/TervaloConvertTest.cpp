@@ -85,13 +85,12 @@ TEST(CommandLine, ReportOptionsReachTheirFields) {
         {{}, "", true, false, ""},
         {{"--report", "out/j.txt"}, "out/j.txt", true, false, ""},
         {{"--no-report"}, "", false, false, ""},
-        // Without --combined it finds nothing to skip, and is no error: a script may always pass
-        // it.
+        // Without --combined it finds nothing to skip, and is no error.
         {{"--skip-duplicates"}, "", true, true, ""},
         // The value is taken whole, even when it looks like an option.
         {{"--report", "--no-report"}, "--no-report", true, false, ""},
         {{"--report", ""}, "", true, false, "--report is empty"},
-        {{"--report", "j.txt", "--no-report"},
+        {{"--report", "j", "--no-report"},
          "",
          true,
          false,
@@ -124,9 +123,9 @@ TEST(CommandLine, FindingsSummaryNamesTheReportAndCountsKinds) {
         {{}, "/j.txt", true, ""},
         {{lost, corrected, lost}, "/j.txt", true, "tervalo-convert: report: /j.txt\n" + counts},
         {{lost, corrected, lost},
-         "/j.txt",
+         "/j",
          false,
-         "tervalo-convert: report not written: /j.txt\n" + counts},
+         "tervalo-convert: report not written: /j\n" + counts},
         {{lost, corrected, lost}, "", false, counts},
     };
     for (const Case& c : cases) {
