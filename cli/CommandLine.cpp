@@ -18,8 +18,8 @@ constexpr std::array<std::string_view, 6> kTargetNames = {"aaf", "qck", "num", "
 }  // namespace
 
 const char* const kUsage =
-    "usage: tervalo-convert --target aaf|qck|num|csv|hor|szk [--combined] [--output-dir DIR] "
-    "FILE...\n"
+    "usage: tervalo-convert --target aaf|qck|num|csv|hor|szk [--combined] [--output-dir DIR]\n"
+    "                       [--report FILE | --no-report] [--skip-duplicates] FILE...\n"
     "       tervalo-convert -h|--help|--version\n"
     "\n"
     "Converts chart files to one target format: AAF (.aaf), QCK (.qck), Placidus and\n"
@@ -30,9 +30,16 @@ const char* const kUsage =
     "output each.\n"
     "Outputs are written into DIR (default: the current folder), which is created with any\n"
     "missing parents.\n"
+    "What happened to single charts (values bounded or replaced, values the target cannot\n"
+    "hold, likely duplicates) goes into a tab-separated report, \"jelentes\" and a clock\n"
+    "number with .txt, beside the outputs; standard error names it and counts the findings.\n"
     "\n"
-    "  -h, --help   show this text\n"
-    "  --version    show the program's version\n"
+    "  --report FILE      write the report to FILE instead\n"
+    "  --no-report        write no report; the counts are still shown\n"
+    "  --skip-duplicates  with --combined, keep the first of two likely duplicates and pass\n"
+    "                     over the other; without --combined it changes nothing\n"
+    "  -h, --help         show this text\n"
+    "  --version          show the program's version\n"
     "\n"
     "Exit status: 0 success, 1 something was passed over or not written, 2 usage error or an\n"
     "output folder that can't be made, 3 stopped by Ctrl-C.\n";
@@ -56,7 +63,11 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
             line.Version = true;
         } else if (argument == "--combined") {
             line.Combined = true;
-        } else if (argument == "--target" || argument == "--output-dir") {
+        } else if (argument == "--no-report") {
+            line.WriteReport = false;
+        } else if (argument == "--skip-duplicates") {
+            line.SkipDuplicates = true;
+        } else if (argument == "--target" || argument == "--output-dir" || argument == "--report") {
             if (i + 1 == arguments.size()) {
                 line.Error = argument + " needs a value";
                 return line;
@@ -64,6 +75,14 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
             const std::string& value = arguments[++i];
             if (argument == "--output-dir") {
                 line.OutputDir = value;
+                continue;
+            }
+            if (argument == "--report") {
+                if (value.empty()) {
+                    line.Error = "--report is empty";
+                    return line;
+                }
+                line.ReportPath = value;
                 continue;
             }
             line.TargetIndex = -1;
@@ -86,8 +105,22 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         line.Error = "no input files";
     } else if (line.OutputDir.empty()) {
         line.Error = "--output-dir is empty";
+    } else if (!line.WriteReport && !line.ReportPath.empty()) {
+        line.Error = "--report and --no-report exclude each other";
     }
     return line;
+}
+
+std::string FindingsSummary(const RunReport& report) {
+    if (report.Findings.empty()) return {};
+    std::string summary;
+    if (report.ReportWritten) {
+        summary = "tervalo-convert: report: " + report.ReportFile + "\n";
+    } else if (!report.ReportFile.empty()) {
+        summary = "tervalo-convert: report not written: " + report.ReportFile + "\n";
+    }
+    summary += "tervalo-convert: findings: " + FindingCounts(report.Findings) + "\n";
+    return summary;
 }
 
 std::string OutputPrefixOfFolder(const std::string& folder) {

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "run/ConversionRun.h"
+
 namespace tervalo {
 
 struct CommandLine {
@@ -11,12 +13,19 @@ struct CommandLine {
     bool Combined = false;
     std::string OutputDir = ".";
     std::vector<std::string> Files;
+    std::string ReportPath;  // empty: "jelentes" and a clock number beside the outputs
+    bool WriteReport = true;
+    bool SkipDuplicates = false;
     bool Help = false;
     bool Version = false;
     std::string Error;  // empty when the arguments are usable
 };
 
 CommandLine ParseCommandLine(const std::vector<std::string>& arguments);
+
+// What standard error says after a run with findings: where the report was written (or that it
+// could not be), and a count per kind; empty when the run found nothing.
+std::string FindingsSummary(const RunReport& report);
 
 // The folder with exactly one path separator at its end.
 std::string OutputPrefixOfFolder(const std::string& folder);

@@ -94,6 +94,9 @@ int main(int argc, char* argv[]) {
     request.ModeIndex = line.Combined ? 1 : 0;
     // The run puts its outputs beside the program; here the folder stands in for that place.
     request.ExecutablePath = tervalo::OutputPrefixOfFolder(line.OutputDir) + "tervalo-convert";
+    request.ReportPath = line.ReportPath;
+    request.WriteReport = line.WriteReport;
+    request.SkipDuplicates = line.SkipDuplicates;
 
     tervalo::CatchInterrupt(AbortRequested);
     ConsoleProgress progress(tervalo::IsTerminal(stderr));
@@ -104,6 +107,10 @@ int main(int argc, char* argv[]) {
     tervalo::ReleaseInterrupt();
 
     std::printf("%s\n", effects.Message.c_str());
+    std::fflush(stdout);
+    std::fputs(tervalo::FindingsSummary(report).c_str(), stderr);
     if (report.Ending == tervalo::RunEnding::Aborted) return 3;
-    return report.Items.empty() ? 0 : 1;
+    // A report that was asked for and could not be written is a failure, like any output.
+    const bool reportLost = !report.ReportFile.empty() && !report.ReportWritten;
+    return report.Items.empty() && !reportLost ? 0 : 1;
 }

@@ -1,9 +1,11 @@
 // TForm1: the main window's controls, the list handlers and the wiring of a conversion run.
 #include "gui/Unit1.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <new>
+#include <utility>
 
 #include <QButtonGroup>
 #include <QCloseEvent>
@@ -12,14 +14,21 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLocale>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPalette>
+#include <QScreen>
+#include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionGroupBox>
+#include <QTextBlockFormat>
+#include <QTextCursor>
+#include <QTextEdit>
+#include <QTextOption>
 #include <QUrl>
 
 #include "formats/AafDatabase.h"
@@ -63,11 +72,56 @@ QLabel* MakeNote(QWidget* parent, const char* name, const QString& text, const Q
     return label;
 }
 
+// Qt shows a box's details in a strip a hundred pixels high and as wide as the box's text,
+// wrapping every line at tab stops a fixed distance apart: a finding per line, its cells
+// scattered, no longer reads as a row. The strip keeps each line whole and sets a tab stop after
+// each column's widest cell, so the findings stand as a table; it shows a dozen lines, as wide
+// as the table up to most of the screen, and scrolls for the rest.
+void ShapeDetails(QMessageBox& box) {
+    auto* details = box.findChild<QTextEdit*>();
+    if (details == nullptr) return;
+    details->setLineWrapMode(QTextEdit::NoWrap);
+    const QFontMetrics metrics(details->font());
+    const int gap = metrics.averageCharWidth() * 2;
+    std::vector<int> columnWidths;
+    for (const QString& line : details->toPlainText().split(u'\n')) {
+        const QStringList cells = line.split(u'\t');
+        if (columnWidths.size() < static_cast<std::size_t>(cells.size()))
+            columnWidths.resize(static_cast<std::size_t>(cells.size()), 0);
+        for (qsizetype i = 0; i < cells.size(); ++i) {
+            int& width = columnWidths[static_cast<std::size_t>(i)];
+            width = std::max(width, metrics.horizontalAdvance(cells[i]) + gap);
+        }
+    }
+    QList<QTextOption::Tab> tabs;
+    qreal position = 0;
+    for (std::size_t i = 0; i + 1 < columnWidths.size(); ++i) {
+        position += columnWidths[i];
+        tabs.append(QTextOption::Tab(position, QTextOption::LeftTab));
+    }
+    // The document's layout takes each line's stops from its block format.
+    QTextBlockFormat format;
+    format.setTabPositions(tabs);
+    QTextCursor everything(details->document());
+    everything.select(QTextCursor::Document);
+    everything.mergeBlockFormat(format);
+    const int tableWidth =
+        static_cast<int>(position) + (columnWidths.empty() ? 0 : columnWidths.back()) +
+        details->verticalScrollBar()->sizeHint().width() + 2 * details->frameWidth() +
+        static_cast<int>(details->document()->documentMargin() * 2);
+    const QScreen* screen = box.screen();
+    const int widest = screen != nullptr ? screen->availableGeometry().width() * 4 / 5 : 800;
+    details->setMinimumWidth(std::min(tableWidth, widest));
+    details->setFixedHeight(metrics.lineSpacing() * 12 + 2 * details->frameWidth() +
+                            static_cast<int>(details->document()->documentMargin() * 2));
+}
+
 // One standard box with the program's captions and Hungarian button texts; returns the text of
 // the button that closed it, empty when it was closed otherwise. (The buttons die with the box,
-// so their text is taken before it goes.)
+// so their text is taken before it goes.) Details, when given, wait behind Qt's own button
+// that shows them, so that a long list never pushes the box off the screen.
 QString AskWithButtons(QWidget* parent, tervalo::MessageKind kind, const QString& text,
-                       const QStringList& buttons) {
+                       const QStringList& buttons, const QString& details = {}) {
     const bool warning = kind == tervalo::MessageKind::Warning;
     QMessageBox box(warning ? QMessageBox::Warning : QMessageBox::Information,
                     warning ? QStringLiteral(u"Figyelmeztetés") : QStringLiteral(u"Információ"),
@@ -81,6 +135,10 @@ QString AskWithButtons(QWidget* parent, tervalo::MessageKind kind, const QString
         if (first == nullptr) first = button;
     }
     box.setDefaultButton(first);
+    if (!details.isEmpty()) {
+        box.setDetailedText(details);
+        ShapeDetails(box);
+    }
     box.exec();
     const QAbstractButton* clicked = box.clickedButton();
     return clicked != nullptr ? clicked->text() : QString();
@@ -216,10 +274,17 @@ void TForm1Effects::SelectEntry(int index) {
     Form.Box->setCurrentRow(index);
 }
 
+void TForm1Effects::SetMessageDetails(const std::string& details) {
+    Details = details;
+}
+
 void TForm1Effects::ShowMessage(tervalo::MessageKind kind, const std::string& text) {
     if (Progress != nullptr) Progress->Flush();
+    // The details belong to this box alone: taken now, so that a later box starts without them.
+    const std::string details = std::exchange(Details, {});
     AskWithButtons(&Form, kind, QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
-                   {QStringLiteral("OK")});
+                   {QStringLiteral("OK")},
+                   QString::fromUtf8(details.data(), static_cast<qsizetype>(details.size())));
 }
 
 TForm1::TForm1(QWidget* parent)

@@ -99,11 +99,14 @@ public:
         : Form(form), Progress(progress) {}
     void SetControlEnabled(tervalo::RunControl control, bool enabled) override;
     void SelectEntry(int index) override;
+    // The details wait for the next box, which shows them behind Qt's "show details" button.
+    void SetMessageDetails(const std::string& details) override;
     void ShowMessage(tervalo::MessageKind kind, const std::string& text) override;
 
 private:
     TForm1& Form;
     TForm1Progress* Progress;
+    std::string Details;
 };
 
 class TForm1 : public QWidget {

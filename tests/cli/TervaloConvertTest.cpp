@@ -73,6 +73,70 @@ TEST(CommandLine, HelpAndVersionNeedNothingElse) {
     }
 }
 
+TEST(CommandLine, ReportOptionsReachTheirFields) {
+    struct Case {
+        std::vector<std::string> options;  // before "--target aaf a.aaf"
+        std::string reportPath;
+        bool writeReport;
+        bool skipDuplicates;
+        std::string error;
+    };
+    const Case cases[] = {
+        {{}, "", true, false, ""},
+        {{"--report", "out/j.txt"}, "out/j.txt", true, false, ""},
+        {{"--no-report"}, "", false, false, ""},
+        // Without --combined it finds nothing to skip, and is no error.
+        {{"--skip-duplicates"}, "", true, true, ""},
+        // The value is taken whole, even when it looks like an option.
+        {{"--report", "--no-report"}, "--no-report", true, false, ""},
+        {{"--report", ""}, "", true, false, "--report is empty"},
+        {{"--report", "j", "--no-report"},
+         "",
+         true,
+         false,
+         "--report and --no-report exclude each other"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> arguments = c.options;
+        arguments.insert(arguments.end(), {"--target", "aaf", "a.aaf"});
+        const CommandLine line = ParseCommandLine(arguments);
+        EXPECT_EQ(line.Error, c.error);
+        if (!c.error.empty()) continue;
+        EXPECT_EQ(line.ReportPath, c.reportPath);
+        EXPECT_EQ(line.WriteReport, c.writeReport);
+        EXPECT_EQ(line.SkipDuplicates, c.skipDuplicates);
+        EXPECT_EQ(line.Files, std::vector<std::string>{"a.aaf"});
+    }
+}
+
+TEST(CommandLine, FindingsSummaryNamesTheReportAndCountsKinds) {
+    const Finding corrected{FindingKind::Corrected, "/a.aaf", 1, 1, "Kovács", ChartField::Day, ""};
+    const Finding lost{FindingKind::Lost, "/a.aaf", 2, 4, "Nagy", ChartField::Notes, ""};
+    const std::string counts = "tervalo-convert: findings: javítva: 1, elveszett: 2\n";
+    struct Case {
+        std::vector<Finding> findings;
+        std::string reportFile;
+        bool written;
+        std::string summary;
+    };
+    const Case cases[] = {
+        {{}, "/j.txt", true, ""},
+        {{lost, corrected, lost}, "/j.txt", true, "tervalo-convert: report: /j.txt\n" + counts},
+        {{lost, corrected, lost},
+         "/j",
+         false,
+         "tervalo-convert: report not written: /j\n" + counts},
+        {{lost, corrected, lost}, "", false, counts},
+    };
+    for (const Case& c : cases) {
+        RunReport report;
+        report.Findings = c.findings;
+        report.ReportFile = c.reportFile;
+        report.ReportWritten = c.written;
+        EXPECT_EQ(FindingsSummary(report), c.summary);
+    }
+}
+
 TEST(CommandLine, OutputPrefixEndsInOneSeparator) {
     // The system's own separator is added; Windows takes a backslash and "/" alike.
     const std::string own(1, static_cast<char>(fs::path::preferred_separator));

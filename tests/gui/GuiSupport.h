@@ -22,6 +22,7 @@ struct SeenBox {
     QString Text;
     QMessageBox::Icon Icon = QMessageBox::NoIcon;
     QStringList Buttons;
+    QString Details;  // the text behind the box's "show details" button; empty: no such button
 };
 
 // Waits for the next modal message box, calls `whileShown` (the run is still inside its

@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QMessageBox>
 #include <QPointer>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -60,6 +61,7 @@ void AnswerNextBox(const QString& buttonText, SeenBox* seen, std::function<void(
             seen->Caption = box->windowTitle();
             seen->Text = box->text();
             seen->Icon = box->icon();
+            seen->Details = box->detailedText();
             seen->Buttons.clear();
             for (QAbstractButton* button : box->buttons())
                 seen->Buttons << button->text();
@@ -114,8 +116,50 @@ void SettleFor(std::chrono::milliseconds time) {
         QApplication::processEvents(QEventLoop::AllEvents, 20);
 }
 
-// Saves the main window (with two rows), the about dialog and the file dialog on a folder of
-// chart files as they are drawn.
+// A run's closing box with its findings shown: the box is grabbed once its details button has
+// been clicked and the list has been laid out.
+bool SaveClosingDetails(TForm1& form, const QString& path, const std::string& folder) {
+    using tervalo::ChartField;
+    using tervalo::FindingKind;
+    const std::string family = folder + "csalad.aaf";
+    const std::string club = folder + "klub.qck";
+    tervalo::RunReport report;
+    report.Ending = tervalo::RunEnding::Completed;
+    report.Findings = {
+        {FindingKind::Corrected, family, 3, 9, "Kovács Ödön", ChartField::Latitude,
+         "95°00' → 90°00'"},
+        {FindingKind::Suspicious, family, 5, 17, "Szabó Anna", ChartField::Day, "1950.02.30"},
+        {FindingKind::Lost, family, 6, 21, "Nagy Béla", ChartField::Notes, ""},
+        {FindingKind::Lost, family, 8, 29, "Horváth Mária Terézia", ChartField::Name,
+         "Horváth Mária Terézia → Horváth,Mária Teréz"},
+        {FindingKind::Lost, club, 2, 2, "Tóth János", ChartField::Longitude, "19°03'30\" → 19°03'"},
+        {FindingKind::Similar, club, 4, 4, "Kovács Ödön", ChartField::None,
+         tervalo::EarlierChartDetail(family, 3)},
+    };
+    report.ReportFile = folder + "jelentes123456.txt";
+    report.ReportWritten = true;
+    std::string details;
+    for (const tervalo::Finding& finding : report.Findings)
+        details += tervalo::ReportLine(finding) + "\n";
+    details.pop_back();
+
+    bool saved = false;
+    tervalo::test::AnswerNextBox(QStringLiteral("OK"), nullptr, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        for (QAbstractButton* button : box->buttons()) {
+            if (box->buttonRole(button) == QMessageBox::ActionRole) button->click();
+        }
+        Settle();
+        saved = box->grab().save(path);
+    });
+    TForm1Effects effects(form);
+    effects.SetMessageDetails(details);
+    effects.ShowMessage(tervalo::MessageKind::Information, tervalo::ClosingMessage(report));
+    return saved;
+}
+
+// Saves the main window (with two rows), the about dialog, the file dialog on a folder of chart
+// files and a closing box with its details as they are drawn.
 int SaveScreenshots(const QString& folder) {
     TForm1 form;
     TAboutBox aboutBox(&form);
@@ -154,7 +198,11 @@ int SaveScreenshots(const QString& folder) {
     const bool dialogSaved =
         form.OpenDialog1->grab().save(QDir(folder).filePath("file-dialog.png"));
     form.OpenDialog1->hide();
-    return mainSaved && aboutSaved && dialogSaved ? 0 : 1;
+    const bool closingSaved =
+        SaveClosingDetails(form, QDir(folder).filePath("closing-details.png"),
+                           tervalo::IsPathSeparator('\\') ? "C:\\Users\\Anna\\Horoszkópok\\"
+                                                          : "/home/anna/horoszkopok/");
+    return mainSaved && aboutSaved && dialogSaved && closingSaved ? 0 : 1;
 }
 
 // Converts one file to AAF through the window, answering the closing message, and prints the

@@ -22,6 +22,9 @@
 #include <QMouseEvent>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextEdit>
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
@@ -388,6 +391,63 @@ TEST(Unit1Test, RunEffectsReachTheirControlsAndBoxes) {
     std::this_thread::sleep_for(TForm1Progress::kPumpInterval);
     progress.ProcessEvents();
     EXPECT_TRUE(pumped);
+}
+
+// The run's findings wait behind Qt's "show details" button of the closing box, which keeps its
+// kind, caption and single "OK"; the next box starts without them.
+TEST(Unit1Test, ClosingBoxCarriesTheDetailsGivenForIt) {
+    TForm1 form;
+    TForm1Effects effects(form);
+    const QString detailsButton = u"Részletek megjelenítése…"_qs;
+    struct Case {
+        const char* Name;
+        bool Set;
+        std::string Details;
+        QString Shown;
+    };
+    const Case cases[] = {
+        {"set", true,
+         "/a.aaf\t1\t1\tHorváth Mária Terézia\tjavítva\tnap: 32 → 31\n/a.aaf\t2\t4\tNagy\tgyanús",
+         u"/a.aaf\t1\t1\tHorváth Mária Terézia\tjavítva\tnap: 32 → 31\n/a.aaf\t2\t4\tNagy\tgyanús"_qs},
+        {"the box after it", false, "", {}},
+        {"set empty", true, "", {}},
+    };
+    // Where a line's fifth cell begins, once the details are open: the cells stand as columns
+    // whatever the width of the names before them.
+    const auto kindColumns = [](std::vector<int>& lefts) {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        auto* details = box->findChild<QTextEdit*>();
+        if (details == nullptr) return;
+        for (QAbstractButton* button : box->buttons()) {
+            if (box->buttonRole(button) == QMessageBox::ActionRole) button->click();
+        }
+        Settle();
+        for (const QString& kind : {u"javítva"_qs, u"gyanús"_qs}) {
+            QTextCursor at(details->document());
+            at.setPosition(details->document()->find(kind).selectionStart());
+            lefts.push_back(details->cursorRect(at).left());
+        }
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        SeenBox seen;
+        std::vector<int> lefts;
+        AnswerNextBox(u"OK"_qs, &seen, [&] { kindColumns(lefts); });
+        if (c.Set) effects.SetMessageDetails(c.Details);
+        effects.ShowMessage(tervalo::MessageKind::Warning, "Az átalakítás részben sikerült!");
+        ASSERT_TRUE(seen.Seen);
+        EXPECT_EQ(seen.Caption, u"Figyelmeztetés"_qs);
+        EXPECT_EQ(seen.Icon, QMessageBox::Warning);
+        EXPECT_EQ(seen.Text, u"Az átalakítás részben sikerült!"_qs);
+        EXPECT_EQ(seen.Details, c.Shown);
+        const QStringList buttons =
+            c.Shown.isEmpty() ? QStringList{u"OK"_qs} : QStringList{u"OK"_qs, detailsButton};
+        EXPECT_EQ(seen.Buttons, buttons);
+        ASSERT_EQ(lefts.size(), c.Shown.isEmpty() ? 0u : 2u);
+        if (!lefts.empty()) {
+            EXPECT_EQ(lefts[0], lefts[1]);
+        }
+    }
 }
 
 TEST(Unit1Test, RunDisablesExactlyTheEightControlsAndBringsThemBack) {
