@@ -204,7 +204,13 @@ bool ConvertStretches(const std::vector<StretchStart>& stretches, Parse parse,
 
     WrittenStretch own;
     AafRecord ownRecord;
-    std::uint64_t linesBefore = 0;  // line feeds before the stretch in hand
+    // Line feeds before the stretch in hand: the text may hold lines before the first record.
+    std::uint64_t linesBefore = 0;
+    if (inspection != nullptr && count > 0) {
+        const std::string_view text = inspection->Text;
+        linesBefore =
+            CountLineFeeds(text.data(), text.data() + std::min(stretches[0].First, text.size()));
+    }
     for (std::size_t index = 0; index < count; ++index) {
         const bool helped = shared && index % 2 == 1;
         if (!helped) writeStretch(index, ownRecord, own);

@@ -659,10 +659,10 @@ TEST_F(ConversionRunTest, BackslashIsPartOfANameWhereOnlySlashSeparates) {
 TEST_F(ConversionRunTest, ChartFindingsNameTheChartItsLineAndField) {
     WriteReport = true;
     const std::string aaf =
-        Input("findings.aaf", AafChart("Clean") +                                      // lines 1-3
-                                  "#A93:Late,Anna,F,15.03.1950g,25:10,Budapest,H\r\n"  // line 4
+        Input("findings.aaf", "#: a comment line\r\n" + AafChart("Clean") +            // lines 1-4
+                                  "#A93:Late,Anna,F,15.03.1950g,25:10,Budapest,H\r\n"  // line 5
                                   "#B93:*,47N30,19E05,1he00,0\r\n\r\n"
-                                  "#A93:Leap,Anna,F,29.02.1950g,12:00,Budapest,H\r\n"  // line 7
+                                  "#A93:Leap,Anna,F,29.02.1950g,12:00,Budapest,H\r\n"  // line 8
                                   "#B93:*,47N30,19E05,1he00,0\r\n#COM:note\r\n\r\n");
     struct Expected {
         FindingKind Kind;
@@ -676,12 +676,12 @@ TEST_F(ConversionRunTest, ChartFindingsNameTheChartItsLineAndField) {
         std::vector<Expected> Findings;
     } cases[] = {
         {Target::Aaf,
-         {{FindingKind::Corrected, 2, 4, ChartField::Time, "25 → 23"},
-          {FindingKind::Suspicious, 3, 7, ChartField::Day, nullptr}}},
+         {{FindingKind::Corrected, 2, 5, ChartField::Time, "25 → 23"},
+          {FindingKind::Suspicious, 3, 8, ChartField::Day, nullptr}}},
         {Target::Qck,
-         {{FindingKind::Corrected, 2, 4, ChartField::Time, "25 → 23"},
-          {FindingKind::Suspicious, 3, 7, ChartField::Day, nullptr},
-          {FindingKind::Lost, 3, 7, ChartField::Notes, nullptr}}},
+         {{FindingKind::Corrected, 2, 5, ChartField::Time, "25 → 23"},
+          {FindingKind::Suspicious, 3, 8, ChartField::Day, nullptr},
+          {FindingKind::Lost, 3, 8, ChartField::Notes, nullptr}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.To));
