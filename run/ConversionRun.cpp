@@ -350,10 +350,7 @@ Finding FileFinding(const ReportItem& item) {
         case ReportKind::BrokenOff:
             finding.Detail = "a fájl megszakad: " + item.Detail;
             break;
-        case ReportKind::Untimed:
-            finding.Kind = FindingKind::Corrected;
-            finding.Field = ChartField::Time;
-            finding.Detail = "hiányzik → 12:00: " + item.Detail;
+        case ReportKind::Untimed:  // named chart by chart
             break;
     }
     return finding;
@@ -677,8 +674,10 @@ private:
     // The file-level items join the findings, and the findings go into the report file.
     void WriteFindings() {
         std::vector<Finding>& findings = Report.Findings;
-        for (const ReportItem& item : Report.Items)
-            findings.push_back(FileFinding(item));
+        for (const ReportItem& item : Report.Items) {
+            // Each untimed chart has a finding of its own already.
+            if (item.Kind != ReportKind::Untimed) findings.push_back(FileFinding(item));
+        }
         if (findings.empty() || !Request.WriteReport) return;
         Report.ReportFile = Request.ReportPath.empty() ? StampedBase("jelentes", kReportExtension) +
                                                              std::string(kReportExtension)
