@@ -404,12 +404,15 @@ std::string Utf8FromWindows1250(std::string_view text) {
     constexpr char32_t kReplacement = 0xFFFD;
     std::string utf8;
     utf8.reserve(text.size() + text.size() / 4);
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x80) {
-            utf8.push_back(c);
-            continue;
-        }
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        // A run of ASCII, most of a name, goes in at once.
+        std::size_t ascii = at;
+        while (ascii < text.size() && static_cast<unsigned char>(text[ascii]) < 0x80)
+            ++ascii;
+        utf8.append(text.data() + at, ascii - at);
+        if (ascii == text.size()) break;
+        at = ascii;
+        const auto byte = static_cast<unsigned char>(text[at]);
         char32_t codePoint = Windows1250CodePoint(byte);
         if (codePoint == 0) codePoint = kReplacement;
         // Every code point of the page lies below U+10000: two or three bytes.
