@@ -5,6 +5,8 @@
 #include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <utility>
 
@@ -73,6 +75,31 @@ bool SurelyWholeMinutes(double value) {
     return std::fabs(minutes - nearest) < kMargin;
 }
 
+// The length of a field's text, counted no further than `limit` (within the field): a column's
+// width is checked on every chart to QCK, so eight bytes are searched for the NUL at a time.
+template <std::size_t N>
+std::size_t LengthUpTo(const char (&field)[N], std::size_t limit) {
+    static_assert(N % 8 == 0);
+    constexpr std::uint64_t kOnes = 0x0101010101010101;
+    constexpr std::uint64_t kHighs = 0x8080808080808080;
+    if constexpr (std::endian::native == std::endian::little) {
+        for (std::size_t at = 0; at < limit && at < N; at += 8) {
+            std::uint64_t word;
+            std::memcpy(&word, field + at, 8);
+            // The lowest high bit marks the first zero byte; those above it may be false.
+            const std::uint64_t zeros = (word - kOnes) & ~word & kHighs;
+            if (zeros != 0)
+                return std::min(limit, at + static_cast<std::size_t>(std::countr_zero(zeros)) / 8);
+        }
+        return std::min(limit, N);
+    } else {
+        std::size_t length = 0;
+        while (length < limit && length < N && field[length] != '\0')
+            ++length;
+        return length;
+    }
+}
+
 bool AafDropsSeconds(double value) {
     return !SurelyWholeMinutes(value) && SplitAsAafWrites(value).Units.Seconds != 0;
 }
@@ -89,15 +116,15 @@ std::string QckName(const AafRecord& chart) {
 }
 
 bool QckCutsName(const AafRecord& chart) {
-    const std::size_t last = FieldText(chart.LastName).size();
-    const std::size_t first = FieldText(chart.FirstName).size();
+    const std::size_t last = LengthUpTo(chart.LastName, kQckNameWidth + 1);
+    const std::size_t first = LengthUpTo(chart.FirstName, kQckNameWidth + 1);
     return first == 0 ? last > kQckNameWidth : last + 1 + first > kQckNameWidth;
 }
 
 bool QckCutsPlace(const AafRecord& chart) {
-    const std::size_t place = FieldText(chart.Place).size();
+    const std::size_t place = LengthUpTo(chart.Place, kQckPlaceWidth + 1);
     if (place > kQckPlaceWidth) return true;
-    return place + 1 + FieldText(chart.Country).size() > kQckPlaceAndCountry;
+    return place + 1 + LengthUpTo(chart.Country, kQckPlaceAndCountry + 1) > kQckPlaceAndCountry;
 }
 
 void AppendNumber(std::string& text, std::int64_t number) {
