@@ -259,10 +259,9 @@ void AppendChartFindings(const AafRecord& chart, Target target, ChartIssues issu
         out.push_back({kind, std::string(origin.File), origin.Chart, origin.Line, name, field,
                        std::move(detail)});
     };
-    const AafSplit latitude = SplitAsAafWrites(chart.Latitude);
-    const AafSplit longitude = SplitAsAafWrites(chart.Longitude);
-    const std::string_view latitudeSide = latitude.Negative ? "D" : "É";
-    const std::string_view longitudeSide = longitude.Negative ? "Ny" : "K";
+    // The exact splits, in long double, only for the findings that show them.
+    const auto latitude = [&chart] { return SplitAsAafWrites(chart.Latitude); };
+    const auto longitude = [&chart] { return SplitAsAafWrites(chart.Longitude); };
 
     for (ChartIssues rest = issues; rest != 0; rest &= rest - 1) {
         switch (static_cast<ChartIssue>(std::countr_zero(rest))) {
@@ -281,11 +280,11 @@ void AppendChartFindings(const AafRecord& chart, Target target, ChartIssues issu
                 break;
             case ChartIssue::LatitudeSecondsDropped:
                 add(FindingKind::Lost, ChartField::Latitude,
-                    SecondsDetail(latitude.Units, true, latitudeSide));
+                    SecondsDetail(latitude().Units, true, latitude().Negative ? "D" : "É"));
                 break;
             case ChartIssue::LongitudeSecondsDropped:
                 add(FindingKind::Lost, ChartField::Longitude,
-                    SecondsDetail(longitude.Units, true, longitudeSide));
+                    SecondsDetail(longitude().Units, true, longitude().Negative ? "Ny" : "K"));
                 break;
             case ChartIssue::ZoneSecondsDropped: {
                 // The zone counts west positive, as both writers write it.
@@ -344,11 +343,12 @@ void AppendChartFindings(const AafRecord& chart, Target target, ChartIssues issu
                 break;
             }
             case ChartIssue::LatitudeSignDropped:
-                add(FindingKind::Lost, ChartField::Latitude, SignDetail(latitude.Units, "D", "É"));
+                add(FindingKind::Lost, ChartField::Latitude,
+                    SignDetail(latitude().Units, "D", "É"));
                 break;
             case ChartIssue::LongitudeSignDropped:
                 add(FindingKind::Lost, ChartField::Longitude,
-                    SignDetail(longitude.Units, "Ny", "K"));
+                    SignDetail(longitude().Units, "Ny", "K"));
                 break;
             case ChartIssue::GenderAsWoman:
                 add(FindingKind::Lost, ChartField::Gender,
