@@ -1,6 +1,7 @@
 // Database texts written in UTF-8, converted to Windows-1250 as they are loaded.
 #include "core/CodePage.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstdint>
@@ -403,23 +404,31 @@ void LowerWindows1250LettersInPlace(std::string& lowered) {
 std::string Utf8FromWindows1250(std::string_view text) {
     constexpr char32_t kReplacement = 0xFFFD;
     std::string utf8;
-    utf8.reserve(text.size() + text.size() / 4);
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x80) {
-            utf8.push_back(c);
-            continue;
+    // A piece at a time into a buffer of its own, then appended at once: a name or a line of
+    // notes is one piece, and the string is not asked for room byte by byte.
+    constexpr std::size_t kPiece = 256;
+    char piece[kPiece * 3];
+    for (std::size_t from = 0; from < text.size(); from += kPiece) {
+        const std::size_t stop = std::min(text.size(), from + kPiece);
+        char* out = piece;
+        for (std::size_t at = from; at < stop; ++at) {
+            const auto byte = static_cast<unsigned char>(text[at]);
+            if (byte < 0x80) {
+                *out++ = static_cast<char>(byte);
+                continue;
+            }
+            char32_t codePoint = Windows1250CodePoint(byte);
+            if (codePoint == 0) codePoint = kReplacement;
+            // Every code point of the page lies below U+10000: two or three bytes.
+            if (codePoint < 0x800) {
+                *out++ = static_cast<char>(0xC0 | (codePoint >> 6));
+            } else {
+                *out++ = static_cast<char>(0xE0 | (codePoint >> 12));
+                *out++ = static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+            }
+            *out++ = static_cast<char>(0x80 | (codePoint & 0x3F));
         }
-        char32_t codePoint = Windows1250CodePoint(byte);
-        if (codePoint == 0) codePoint = kReplacement;
-        // Every code point of the page lies below U+10000: two or three bytes.
-        if (codePoint < 0x800) {
-            utf8.push_back(static_cast<char>(0xC0 | (codePoint >> 6)));
-        } else {
-            utf8.push_back(static_cast<char>(0xE0 | (codePoint >> 12)));
-            utf8.push_back(static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F)));
-        }
-        utf8.push_back(static_cast<char>(0x80 | (codePoint & 0x3F)));
+        utf8.append(piece, static_cast<std::size_t>(out - piece));
     }
     return utf8;
 }

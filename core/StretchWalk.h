@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <string_view>
 #include <type_traits>
@@ -128,7 +129,13 @@ inline void CopyChart(const AafRecord& from, AafRecord& to) {
     CopyCommonFields(from, to);
     to.Corrections = from.Corrections;
     to.SourceLine = from.SourceLine;
-    SetFieldText(to.Notes, FieldText(from.Notes));
+    // Notes run to a few dozen bytes of their 4 KB: the library's search and copy take them.
+    const void* end = std::memchr(from.Notes, '\0', kNotesFieldSize - 1);
+    const std::size_t length =
+        end == nullptr ? kNotesFieldSize - 1
+                       : static_cast<std::size_t>(static_cast<const char*>(end) - from.Notes);
+    std::memcpy(to.Notes, from.Notes, length);
+    to.Notes[length] = '\0';
 }
 
 }  // namespace stretch_walk

@@ -5,6 +5,8 @@
 #include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <utility>
 
@@ -64,9 +66,38 @@ bool SzkDropsSign(double value) {
 // double, is then left out; the margin leaves every doubtful value to it.
 bool SurelyWholeMinutes(double value) {
     constexpr double kMargin = 0.49 / 60;  // of a minute
+    // Adding this and taking it away again rounds a value below 2^51 to the nearest whole
+    // number, cheaper than std::floor without the processor's own rounding.
+    constexpr double kRounder = 0x1.8p52;
     const double minutes = std::fabs(value) * 60;
-    const double fraction = minutes - std::floor(minutes);
-    return fraction < kMargin || fraction > 1 - kMargin;
+    if (!(minutes < 0x1p51)) return false;  // also NaN
+    const double nearest = (minutes + kRounder) - kRounder;
+    return std::fabs(minutes - nearest) < kMargin;
+}
+
+// The length of a field's text, counted no further than `limit` (within the field): a column's
+// width is checked on every chart to QCK, so eight bytes are searched for the NUL at a time.
+template <std::size_t N>
+std::size_t LengthUpTo(const char (&field)[N], std::size_t limit) {
+    static_assert(N % 8 == 0);
+    constexpr std::uint64_t kOnes = 0x0101010101010101;
+    constexpr std::uint64_t kHighs = 0x8080808080808080;
+    if constexpr (std::endian::native == std::endian::little) {
+        for (std::size_t at = 0; at < limit && at < N; at += 8) {
+            std::uint64_t word;
+            std::memcpy(&word, field + at, 8);
+            // The lowest high bit marks the first zero byte; those above it may be false.
+            const std::uint64_t zeros = (word - kOnes) & ~word & kHighs;
+            if (zeros != 0)
+                return std::min(limit, at + static_cast<std::size_t>(std::countr_zero(zeros)) / 8);
+        }
+        return std::min(limit, N);
+    } else {
+        std::size_t length = 0;
+        while (length < limit && length < N && field[length] != '\0')
+            ++length;
+        return length;
+    }
 }
 
 bool AafDropsSeconds(double value) {
@@ -85,15 +116,15 @@ std::string QckName(const AafRecord& chart) {
 }
 
 bool QckCutsName(const AafRecord& chart) {
-    const std::size_t last = FieldText(chart.LastName).size();
-    const std::size_t first = FieldText(chart.FirstName).size();
+    const std::size_t last = LengthUpTo(chart.LastName, kQckNameWidth + 1);
+    const std::size_t first = LengthUpTo(chart.FirstName, kQckNameWidth + 1);
     return first == 0 ? last > kQckNameWidth : last + 1 + first > kQckNameWidth;
 }
 
 bool QckCutsPlace(const AafRecord& chart) {
-    const std::size_t place = FieldText(chart.Place).size();
+    const std::size_t place = LengthUpTo(chart.Place, kQckPlaceWidth + 1);
     if (place > kQckPlaceWidth) return true;
-    return place + 1 + FieldText(chart.Country).size() > kQckPlaceAndCountry;
+    return place + 1 + LengthUpTo(chart.Country, kQckPlaceAndCountry + 1) > kQckPlaceAndCountry;
 }
 
 void AppendNumber(std::string& text, std::int64_t number) {
@@ -177,7 +208,8 @@ ChartIssues CheckChart(const AafRecord& chart, Target target) {
         if (chart.Day < 1) issues |= IssueBit(ChartIssue::DayBelowOne);
     } else if (chart.Day < 1) {
         issues |= IssueBit(ChartIssue::DayBelowOne);
-    } else if (chart.Day > MonthLength(chart.Year, chart.Month, chart.Gregorian)) {
+    } else if (chart.Day > 28 &&
+               chart.Day > MonthLength(chart.Year, chart.Month, chart.Gregorian)) {
         issues |= IssueBit(ChartIssue::DayPastMonthEnd);
     }
     if (chart.Year == 0) issues |= IssueBit(ChartIssue::YearZero);
@@ -227,10 +259,9 @@ void AppendChartFindings(const AafRecord& chart, Target target, ChartIssues issu
         out.push_back({kind, std::string(origin.File), origin.Chart, origin.Line, name, field,
                        std::move(detail)});
     };
-    const AafSplit latitude = SplitAsAafWrites(chart.Latitude);
-    const AafSplit longitude = SplitAsAafWrites(chart.Longitude);
-    const std::string_view latitudeSide = latitude.Negative ? "D" : "É";
-    const std::string_view longitudeSide = longitude.Negative ? "Ny" : "K";
+    // The exact splits, in long double, only for the findings that show them.
+    const auto latitude = [&chart] { return SplitAsAafWrites(chart.Latitude); };
+    const auto longitude = [&chart] { return SplitAsAafWrites(chart.Longitude); };
 
     for (ChartIssues rest = issues; rest != 0; rest &= rest - 1) {
         switch (static_cast<ChartIssue>(std::countr_zero(rest))) {
@@ -249,11 +280,11 @@ void AppendChartFindings(const AafRecord& chart, Target target, ChartIssues issu
                 break;
             case ChartIssue::LatitudeSecondsDropped:
                 add(FindingKind::Lost, ChartField::Latitude,
-                    SecondsDetail(latitude.Units, true, latitudeSide));
+                    SecondsDetail(latitude().Units, true, latitude().Negative ? "D" : "É"));
                 break;
             case ChartIssue::LongitudeSecondsDropped:
                 add(FindingKind::Lost, ChartField::Longitude,
-                    SecondsDetail(longitude.Units, true, longitudeSide));
+                    SecondsDetail(longitude().Units, true, longitude().Negative ? "Ny" : "K"));
                 break;
             case ChartIssue::ZoneSecondsDropped: {
                 // The zone counts west positive, as both writers write it.
@@ -312,11 +343,12 @@ void AppendChartFindings(const AafRecord& chart, Target target, ChartIssues issu
                 break;
             }
             case ChartIssue::LatitudeSignDropped:
-                add(FindingKind::Lost, ChartField::Latitude, SignDetail(latitude.Units, "D", "É"));
+                add(FindingKind::Lost, ChartField::Latitude,
+                    SignDetail(latitude().Units, "D", "É"));
                 break;
             case ChartIssue::LongitudeSignDropped:
                 add(FindingKind::Lost, ChartField::Longitude,
-                    SignDetail(longitude.Units, "Ny", "K"));
+                    SignDetail(longitude().Units, "Ny", "K"));
                 break;
             case ChartIssue::GenderAsWoman:
                 add(FindingKind::Lost, ChartField::Gender,

@@ -1,9 +1,12 @@
 // Findings of a run (what happened to each chart, and to each file) and the report file.
 #include "run/ChartReport.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "core/ChartRecord.h"
 #include "core/CodePage.h"
@@ -32,8 +35,31 @@ void AppendCell(std::string& line, std::string_view value) {
     if (!value.empty() &&
         (value[0] == '=' || value[0] == '+' || value[0] == '-' || value[0] == '@'))
         line.push_back('\'');
-    for (const char c : value)
-        line.push_back(c == '\t' || c == '\r' || c == '\n' ? ' ' : c);
+    // Runs between the bytes replaced go in at once, and eight bytes with none below a carriage
+    // return are passed over at once: a byte at a time costs more than the rest of the line.
+    constexpr std::uint64_t kOnes = 0x0101010101010101;
+    constexpr std::uint64_t kHighs = 0x8080808080808080;
+    std::size_t from = 0;
+    std::size_t at = 0;
+    while (at < value.size()) {
+        if (value.size() - at >= 8) {
+            std::uint64_t word;
+            std::memcpy(&word, value.data() + at, 8);
+            if (((word - kOnes * ('\r' + 1)) & ~word & kHighs) == 0) {
+                at += 8;
+                continue;
+            }
+        }
+        const std::size_t stop = std::min(value.size(), at + 8);
+        for (; at < stop; ++at) {
+            const char c = value[at];
+            if (c != '\t' && c != '\r' && c != '\n') continue;
+            line.append(value.data() + from, at - from);
+            line.push_back(' ');
+            from = at + 1;
+        }
+    }
+    line.append(value.data() + from, value.size() - from);
 }
 
 void AppendNumberCell(std::string& line, std::uint32_t number) {
@@ -41,6 +67,29 @@ void AppendNumberCell(std::string& line, std::uint32_t number) {
     char digits[16];
     const auto result = std::to_chars(digits, digits + sizeof digits, number);
     line.append(digits, result.ptr);
+}
+
+void AppendReportLine(std::string& line, const Finding& finding) {
+    AppendCell(line, finding.File);
+    line.push_back('\t');
+    AppendNumberCell(line, finding.Chart);
+    line.push_back('\t');
+    AppendNumberCell(line, finding.Line);
+    line.push_back('\t');
+    AppendCell(line, finding.Name);
+    line.push_back('\t');
+    line += FindingKindText(finding.Kind);
+    line.push_back('\t');
+    const std::string_view field = ChartFieldName(finding.Field);
+    if (field.empty()) {
+        AppendCell(line, finding.Detail);
+    } else {
+        line += field;
+        if (!finding.Detail.empty()) {
+            line += ": ";
+            AppendCell(line, finding.Detail);
+        }
+    }
 }
 
 }  // namespace
@@ -74,26 +123,7 @@ std::string EarlierChartDetail(std::string_view file, std::uint32_t chart) {
 std::string ReportLine(const Finding& finding) {
     std::string line;
     line.reserve(finding.File.size() + finding.Name.size() + finding.Detail.size() + 48);
-    AppendCell(line, finding.File);
-    line.push_back('\t');
-    AppendNumberCell(line, finding.Chart);
-    line.push_back('\t');
-    AppendNumberCell(line, finding.Line);
-    line.push_back('\t');
-    AppendCell(line, finding.Name);
-    line.push_back('\t');
-    line += FindingKindText(finding.Kind);
-    line.push_back('\t');
-    const std::string_view field = ChartFieldName(finding.Field);
-    if (field.empty()) {
-        AppendCell(line, finding.Detail);
-    } else {
-        line += field;
-        if (!finding.Detail.empty()) {
-            line += ": ";
-            AppendCell(line, finding.Detail);
-        }
-    }
+    AppendReportLine(line, finding);
     return line;
 }
 
@@ -115,7 +145,7 @@ bool WriteReportFile(const std::string& utf8Path, const std::vector<Finding>& fi
     block += kHeader;
     block += kLineEnd;
     for (const Finding& finding : findings) {
-        block += ReportLine(finding);
+        AppendReportLine(block, finding);
         block += kLineEnd;
         if (block.size() >= kBlockSize) flush();
     }
