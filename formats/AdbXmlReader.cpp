@@ -20,6 +20,7 @@
 #include "core/ChartRecord.h"
 #include "core/CodePage.h"
 #include "core/Platform.h"
+#include "core/Sexagesimal.h"
 #include "formats/ReadBounds.h"
 
 namespace tervalo {
@@ -179,22 +180,24 @@ bool ParseClock(std::string_view text, double& hours) {
     }
     if (count < 2 || at != text.size()) return false;
     if (parts[0] > 23 || parts[1] > 59 || parts[2] > 59) return false;
-    hours = parts[0] + parts[1] / 60.0 + parts[2] / 3600.0;
+    hours = SexagesimalSum(parts[0], parts[1], parts[2]);
     return true;
 }
 
 // Minutes, or minutes and seconds, behind a direction letter: "", "5", "18", "0445".
-bool ParseMinutes(std::string_view text, std::size_t at, double& minutes) {
+struct Sixtieths {
+    int Minutes = 0;
+    int Seconds = 0;
+};
+bool ParseMinutes(std::string_view text, std::size_t at, Sixtieths& sixtieths) {
     int value = 0;
     std::size_t digits = 0;
-    minutes = 0;
+    sixtieths = {};
     if (at == text.size()) return true;
     if (!ParseDigits(text, at, 4, value, digits) || at != text.size() || digits == 3) return false;
-    const int whole = digits == 4 ? value / 100 : value;
-    const int seconds = digits == 4 ? value % 100 : 0;
-    if (whole > 59 || seconds > 59) return false;
-    minutes = whole + seconds / 60.0;
-    return true;
+    sixtieths.Minutes = digits == 4 ? value / 100 : value;
+    sixtieths.Seconds = digits == 4 ? value % 100 : 0;
+    return sixtieths.Minutes <= 59 && sixtieths.Seconds <= 59;
 }
 
 // "49n18", "10e35", "52n0445": degrees, the direction letter, minutes and maybe seconds.
@@ -207,9 +210,10 @@ bool ParseAngle(std::string_view text, char positive, char negative, double limi
     if (!ParseDigits(text, at, 3, whole, digits) || at == text.size()) return false;
     const char direction = text[at++];
     if (direction != positive && direction != negative) return false;
-    double minutes = 0;
-    if (!ParseMinutes(text, at, minutes)) return false;
-    const double value = whole + minutes / 60.0;
+    Sixtieths sixtieths;
+    if (!ParseMinutes(text, at, sixtieths)) return false;
+    // Summed as every reader sums, so that one place read from two files has the same bits.
+    const double value = SexagesimalSum(whole, sixtieths.Minutes, sixtieths.Seconds);
     if (value > limit) return false;
     degrees = direction == negative && value != 0 ? -value : value;
     return true;
@@ -227,9 +231,9 @@ bool ParseMeridian(std::string_view text, double& zoneHours) {
     if (!ParseDigits(text, at, 3, whole, digits) || at == text.size()) return false;
     const char direction = text[at++];
     if (direction != 'e' && direction != 'w') return false;
-    double minutes = 0;
-    if (!ParseMinutes(text, at, minutes)) return false;
-    double hours = whole + minutes / 60.0;
+    Sixtieths sixtieths;
+    if (!ParseMinutes(text, at, sixtieths)) return false;
+    double hours = SexagesimalSum(whole, sixtieths.Minutes, sixtieths.Seconds);
     if (inDegrees) hours /= 15.0;
     if (hours > kZoneLimit) return false;
     zoneHours = direction == 'e' && hours != 0 ? -hours : hours;
