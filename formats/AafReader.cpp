@@ -171,18 +171,24 @@ void ReadMinutesAndSeconds(Reader& reader, std::int32_t& minutes, std::int32_t& 
     }
 }
 
-// Latitude or longitude: degrees, the hemisphere letter, minutes, optional seconds.
-double ReadAngle(Reader& reader, std::int32_t maxDegrees, char negativeLetter, ChartField field,
-                 ReadCorrections& corrections) {
+// A field of the "#B93" line left empty or "*" reads as 0; it is passed over with its comma.
+bool SkipEmptyField(Reader& reader) {
     const char first = reader.Peek();
     if (first == '*') {
         reader.Skip(2);
-        return 0.0;
+        return true;
     }
     if (first == ',' || reader.AtEnd()) {
         reader.Skip(1);
-        return 0.0;
+        return true;
     }
+    return false;
+}
+
+// Latitude or longitude: degrees, the hemisphere letter, minutes, optional seconds.
+double ReadAngle(Reader& reader, std::int32_t maxDegrees, char negativeLetter, ChartField field,
+                 ReadCorrections& corrections) {
+    if (SkipEmptyField(reader)) return 0.0;
     reader.SkipToDigit();
     const Number degrees = reader.ReadNumber();
     const char letter = degrees.Terminator;
@@ -204,15 +210,7 @@ bool IsZoneDirection(char c) {
 // and then the hours end in the direction letter itself. Some programs write the minutes, and
 // seconds, before the letter instead (5:45E, 3:30:00W).
 double ReadTimeZone(Reader& reader, ReadCorrections& corrections) {
-    const char first = reader.Peek();
-    if (first == '*') {
-        reader.Skip(2);
-        return 0.0;
-    }
-    if (first == ',' || reader.AtEnd()) {
-        reader.Skip(1);
-        return 0.0;
-    }
+    if (SkipEmptyField(reader)) return 0.0;
     reader.SkipToDigit();
     const Number hours = reader.ReadNumber();
     std::int32_t minutes = 0;

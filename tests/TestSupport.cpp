@@ -273,6 +273,25 @@ void SetKovacs(AafDatabase& chart) {
     chart.Longitude = 19.0833333;
 }
 
+AafRecord CleanKovacs() {
+    AafRecord chart;
+    SetFieldText(chart.LastName,
+                 "Kov\xE1"
+                 "cs");
+    SetFieldText(chart.FirstName, "J\xE1nos");
+    SetFieldText(chart.Place, "Budapest");
+    SetFieldText(chart.Country, "Magyarorsz\xE1g");
+    chart.Year = 1950;
+    chart.Month = 3;
+    chart.Day = 15;
+    chart.Time = 14.5;
+    chart.Latitude = 47.5;
+    chart.Longitude = 19.25;
+    chart.TimeZone = -1;
+    chart.Gender = 'M';
+    return chart;
+}
+
 RunObjects::RunObjects() {
     OutputAaf.AddCountries(CountryCodeRows());
 }

@@ -73,6 +73,9 @@ std::string AafCharts(std::string_view prefix, int count);
 // born 7 March 1975 at 14:30 in Budapest (H), zone one hour east, 47.5 N and a hair short of
 // 19°05' E, so that writers that truncate show 4'59" and writers that round show 5'.
 void SetKovacs(AafDatabase& chart);
+// Kovács János with accents, whole minutes everywhere, a man, no notes: a chart with nothing to
+// report on any target.
+AafRecord CleanKovacs();
 
 // A front for whole runs in tests: no counter, no controls; the closing message is kept.
 class QuietFront final : public ProgressSink, public RunEffects {

@@ -10,24 +10,8 @@
 namespace tervalo {
 namespace {
 
-// Whole minutes everywhere, short texts, a man, no notes: nothing to find on any target.
 AafRecord CleanChart() {
-    AafRecord chart;
-    SetFieldText(chart.LastName,
-                 "Kov\xE1"
-                 "cs");
-    SetFieldText(chart.FirstName, "J\xE1nos");
-    SetFieldText(chart.Place, "Budapest");
-    SetFieldText(chart.Country, "Magyarorsz\xE1g");
-    chart.Year = 1950;
-    chart.Month = 3;
-    chart.Day = 15;
-    chart.Time = 14.5;
-    chart.Latitude = 47.5;
-    chart.Longitude = 19.25;
-    chart.TimeZone = -1;
-    chart.Gender = 'M';
-    return chart;
+    return test::CleanKovacs();
 }
 
 // Each finding as "kind<TAB>field: detail", in the order found.

@@ -10,18 +10,7 @@ namespace tervalo {
 namespace {
 
 AafRecord Person() {
-    AafRecord chart;
-    SetFieldText(chart.LastName,
-                 "Kov\xE1"
-                 "cs");
-    SetFieldText(chart.FirstName, "J\xE1nos");
-    chart.Year = 1950;
-    chart.Month = 3;
-    chart.Day = 15;
-    chart.Time = 14.5;
-    chart.Latitude = 47.5;
-    chart.Longitude = 19.25;
-    return chart;
+    return test::CleanKovacs();
 }
 
 void Name(AafRecord& chart, const char* last, const char* first) {
