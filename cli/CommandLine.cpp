@@ -112,14 +112,14 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
 }
 
 std::string FindingsSummary(const RunReport& report) {
-    if (report.Findings.empty()) return {};
+    if (report.Tally.Total() == 0) return {};
     std::string summary;
     if (report.ReportWritten) {
         summary = "tervalo-convert: report: " + report.ReportFile + "\n";
     } else if (!report.ReportFile.empty()) {
         summary = "tervalo-convert: report not written: " + report.ReportFile + "\n";
     }
-    summary += "tervalo-convert: findings: " + FindingCounts(report.Findings) + "\n";
+    summary += "tervalo-convert: findings: " + FindingCounts(report.Tally) + "\n";
     return summary;
 }
 

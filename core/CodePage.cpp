@@ -402,8 +402,13 @@ void LowerWindows1250LettersInPlace(std::string& lowered) {
 }
 
 std::string Utf8FromWindows1250(std::string_view text) {
-    constexpr char32_t kReplacement = 0xFFFD;
     std::string utf8;
+    AppendUtf8FromWindows1250(utf8, text);
+    return utf8;
+}
+
+void AppendUtf8FromWindows1250(std::string& utf8, std::string_view text) {
+    constexpr char32_t kReplacement = 0xFFFD;
     // A piece at a time into a buffer of its own, then appended at once: a name or a line of
     // notes is one piece, and the string is not asked for room byte by byte.
     constexpr std::size_t kPiece = 256;
@@ -430,7 +435,6 @@ std::string Utf8FromWindows1250(std::string_view text) {
         }
         utf8.append(piece, static_cast<std::size_t>(out - piece));
     }
-    return utf8;
 }
 
 }  // namespace tervalo

@@ -73,5 +73,7 @@ void LowerWindows1250LettersInPlace(std::string& utf8);
 // Windows-1250 text (a chart's name or place) as UTF-8, for reports read outside the chart
 // programs. The five bytes the code page leaves out become U+FFFD.
 std::string Utf8FromWindows1250(std::string_view text);
+// The same, appended to `out`.
+void AppendUtf8FromWindows1250(std::string& out, std::string_view text);
 
 }  // namespace tervalo

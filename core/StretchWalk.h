@@ -79,10 +79,11 @@ private:
 
 // Which charts of a walk the caller wants to hear of as they were read (a reader bounded a
 // value, a target cannot hold one): `Marks` runs on the thread that reads the chart, before the
-// chart is written, and sees nothing but the chart and `Context`. A marked chart is kept beside
-// its stretch and handed to the taker with the line its record begins on in `Text`.
+// chart is written, and sees nothing but the chart and `Context`. A chart it gives a value other
+// than 0 is kept beside its stretch and handed to the taker with that value (what the check
+// found, so the taker need not look again) and the line its record begins on in `Text`.
 struct ChartInspection {
-    bool (*Marks)(const AafRecord& chart, const void* context) = nullptr;
+    std::uint32_t (*Marks)(const AafRecord& chart, const void* context) = nullptr;
     const void* Context = nullptr;
     std::string_view Text;
 };
@@ -91,6 +92,7 @@ struct ChartInspection {
 struct MarkedChart {
     const AafRecord& Chart;
     std::uint64_t Line;  // from 1
+    std::uint32_t Marks;
 };
 
 // A record as a walk took it: where it stands, and the calendar in force before it.
@@ -111,6 +113,7 @@ struct WrittenRecord {
     std::size_t End = 0;             // of its text among the stretch's bytes
     std::size_t Marked = kUnmarked;  // its copy among the stretch's marked charts
     std::uint64_t Line = 0;          // line feeds before it within the stretch, when marked
+    std::uint32_t Marks = 0;
 };
 
 // The texts of a stretch's records, one behind the other, and copies of the marked charts as
@@ -174,7 +177,9 @@ bool ConvertStretches(const std::vector<StretchStart>& stretches, Parse parse,
             const TakenRecord taken{cursor, record.Gregorian};
             cursor = parse(cursor, record);
             stretch_walk::WrittenRecord written{taken, 0};
-            if (inspection != nullptr && inspection->Marks(record, inspection->Context)) {
+            const std::uint32_t marks =
+                inspection != nullptr ? inspection->Marks(record, inspection->Context) : 0;
+            if (marks != 0) {
                 const char* text = inspection->Text.data();
                 const std::size_t at = std::min(taken.Cursor, inspection->Text.size());
                 stretch.LineFeeds += CountLineFeeds(text + std::min(counted, at), text + at);
@@ -183,6 +188,7 @@ bool ConvertStretches(const std::vector<StretchStart>& stretches, Parse parse,
                 stretch_walk::CopyChart(record, stretch.Marked[stretch.MarkedCount]);
                 written.Marked = stretch.MarkedCount++;
                 written.Line = stretch.LineFeeds;
+                written.Marks = marks;
             }
             stretch.Used += writeText(record, stretch.Bytes.data() + stretch.Used);
             written.End = stretch.Used;
@@ -240,7 +246,7 @@ bool ConvertStretches(const std::vector<StretchStart>& stretches, Parse parse,
                     continue;
                 }
                 const MarkedChart marked{stretch.Marked[record.Marked],
-                                         linesBefore + record.Line + 1};
+                                         linesBefore + record.Line + 1, record.Marks};
                 if (!take(text, &marked)) return false;
             }
             linesBefore += stretch.LineFeeds;

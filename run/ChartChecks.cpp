@@ -138,14 +138,12 @@ void AppendTwoDigits(std::string& text, std::int64_t number) {
     AppendNumber(text, number);
 }
 
-std::string DateText(const AafRecord& chart) {
-    std::string text;
+void AppendDate(std::string& text, const AafRecord& chart) {
     AppendNumber(text, chart.Year);
     text.push_back('.');
     AppendTwoDigits(text, chart.Month);
     text.push_back('.');
     AppendTwoDigits(text, chart.Day);
-    return text;
 }
 
 // "47°29′33″ É", or without the seconds "47°29′ É"; hours of a zone as "1:16:20 K".
@@ -161,8 +159,8 @@ void AppendSexagesimal(std::string& text, const RoundedUnits& split, bool second
     }
 }
 
-std::string SecondsDetail(const RoundedUnits& split, bool angle, std::string_view side) {
-    std::string text;
+void AppendSecondsDetail(std::string& text, const RoundedUnits& split, bool angle,
+                         std::string_view side) {
     AppendSexagesimal(text, split, true, angle);
     text.push_back(' ');
     text += side;
@@ -170,11 +168,10 @@ std::string SecondsDetail(const RoundedUnits& split, bool angle, std::string_vie
     AppendSexagesimal(text, split, false, angle);
     text.push_back(' ');
     text += side;
-    return text;
 }
 
-std::string SignDetail(const RoundedUnits& split, std::string_view read, std::string_view written) {
-    std::string text;
+void AppendSignDetail(std::string& text, const RoundedUnits& split, std::string_view read,
+                      std::string_view written) {
     AppendSexagesimal(text, split, false, true);
     text.push_back(' ');
     text += read;
@@ -182,21 +179,21 @@ std::string SignDetail(const RoundedUnits& split, std::string_view read, std::st
     AppendSexagesimal(text, split, false, true);
     text.push_back(' ');
     text += written;
-    return text;
 }
 
-std::string CutDetail(std::string_view read, std::string_view written) {
-    return Utf8FromWindows1250(read) + " → " + Utf8FromWindows1250(written);
+void AppendCutDetail(std::string& text, std::string_view read, std::string_view written) {
+    AppendUtf8FromWindows1250(text, read);
+    text += " → ";
+    AppendUtf8FromWindows1250(text, written);
 }
 
-std::string NotesDetail(std::string_view notes) {
+void AppendNotesDetail(std::string& text, std::string_view notes) {
     std::size_t shown = 0;
     while (shown < notes.size() && shown < kNotesShown && notes[shown] != '\r' &&
            notes[shown] != '\n')
         ++shown;
-    std::string text = Utf8FromWindows1250(notes.substr(0, shown));
+    AppendUtf8FromWindows1250(text, notes.substr(0, shown));
     if (shown < notes.size()) text += "…";
-    return text;
 }
 
 }  // namespace
@@ -253,38 +250,43 @@ ChartIssues CheckChart(const AafRecord& chart, Target target) {
 }
 
 void AppendChartFindings(const AafRecord& chart, Target target, ChartIssues issues,
-                         const ChartOrigin& origin, std::vector<Finding>& out) {
-    const std::string name = ReportName(chart);
-    const auto add = [&](FindingKind kind, ChartField field, std::string detail) {
-        out.push_back({kind, std::string(origin.File), origin.Chart, origin.Line, name, field,
-                       std::move(detail)});
-    };
+                         ChartFindingSink& sink) {
+    // Each detail is formed in the sink's room, which keeps its capacity from chart to chart.
+    std::string& detail = sink.Detail;
+    const auto add = [&](FindingKind kind, ChartField field) { sink.Add(kind, field, detail); };
     // The exact splits, in long double, only for the findings that show them.
     const auto latitude = [&chart] { return SplitAsAafWrites(chart.Latitude); };
     const auto longitude = [&chart] { return SplitAsAafWrites(chart.Longitude); };
 
     for (ChartIssues rest = issues; rest != 0; rest &= rest - 1) {
+        detail.clear();
         switch (static_cast<ChartIssue>(std::countr_zero(rest))) {
             case ChartIssue::DayPastMonthEnd:
             case ChartIssue::DayBelowOne:
-                add(FindingKind::Suspicious, ChartField::Day, DateText(chart));
+                AppendDate(detail, chart);
+                add(FindingKind::Suspicious, ChartField::Day);
                 break;
             case ChartIssue::MonthOutOfRange:
-                add(FindingKind::Suspicious, ChartField::Month, DateText(chart));
+                AppendDate(detail, chart);
+                add(FindingKind::Suspicious, ChartField::Month);
                 break;
             case ChartIssue::YearZero:
-                add(FindingKind::Suspicious, ChartField::Year, DateText(chart));
+                AppendDate(detail, chart);
+                add(FindingKind::Suspicious, ChartField::Year);
                 break;
             case ChartIssue::NotesDropped:
-                add(FindingKind::Lost, ChartField::Notes, NotesDetail(FieldText(chart.Notes)));
+                AppendNotesDetail(detail, FieldText(chart.Notes));
+                add(FindingKind::Lost, ChartField::Notes);
                 break;
             case ChartIssue::LatitudeSecondsDropped:
-                add(FindingKind::Lost, ChartField::Latitude,
-                    SecondsDetail(latitude().Units, true, latitude().Negative ? "D" : "É"));
+                AppendSecondsDetail(detail, latitude().Units, true,
+                                    latitude().Negative ? "D" : "É");
+                add(FindingKind::Lost, ChartField::Latitude);
                 break;
             case ChartIssue::LongitudeSecondsDropped:
-                add(FindingKind::Lost, ChartField::Longitude,
-                    SecondsDetail(longitude().Units, true, longitude().Negative ? "Ny" : "K"));
+                AppendSecondsDetail(detail, longitude().Units, true,
+                                    longitude().Negative ? "Ny" : "K");
+                add(FindingKind::Lost, ChartField::Longitude);
                 break;
             case ChartIssue::ZoneSecondsDropped: {
                 // The zone counts west positive, as both writers write it.
@@ -301,14 +303,15 @@ void AppendChartFindings(const AafRecord& chart, Target target, ChartIssues issu
                     split = zone.Units;
                     west = !zone.Negative;
                 }
-                add(FindingKind::Lost, ChartField::Zone,
-                    SecondsDetail(split, false, west ? "Ny" : "K"));
+                AppendSecondsDetail(detail, split, false, west ? "Ny" : "K");
+                add(FindingKind::Lost, ChartField::Zone);
                 break;
             }
             case ChartIssue::NameCut: {
                 const std::string composed = QckName(chart);
-                add(FindingKind::Lost, ChartField::Name,
-                    CutDetail(composed, std::string_view(composed).substr(0, kQckNameWidth)));
+                AppendCutDetail(detail, composed,
+                                std::string_view(composed).substr(0, kQckNameWidth));
+                add(FindingKind::Lost, ChartField::Name);
                 break;
             }
             case ChartIssue::PlaceCut: {
@@ -324,38 +327,54 @@ void AppendChartFindings(const AafRecord& chart, Target target, ChartIssues issu
                     written += country.substr(
                         0, std::min(country.size(), kQckPlaceAndCountry - 1 - placeWritten.size()));
                 }
-                add(FindingKind::Lost, ChartField::Place, CutDetail(read, written));
+                AppendCutDetail(detail, read, written);
+                add(FindingKind::Lost, ChartField::Place);
                 break;
             }
             case ChartIssue::DaylightAsOneHour: {
-                std::string detail;
                 AppendNumber(detail, chart.DaylightCode);
                 detail += " perc → 1 óra";
-                add(FindingKind::Lost, ChartField::Daylight, detail);
+                add(FindingKind::Lost, ChartField::Daylight);
                 break;
             }
             case ChartIssue::BcYearIgnored: {
-                std::string detail = "i. e. ";
+                detail += "i. e. ";
                 AppendNumber(detail, -std::int64_t{chart.Year});
                 detail += " → i. sz. ";
                 AppendNumber(detail, -std::int64_t{chart.Year});
-                add(FindingKind::Lost, ChartField::Year, detail);
+                add(FindingKind::Lost, ChartField::Year);
                 break;
             }
             case ChartIssue::LatitudeSignDropped:
-                add(FindingKind::Lost, ChartField::Latitude,
-                    SignDetail(latitude().Units, "D", "É"));
+                AppendSignDetail(detail, latitude().Units, "D", "É");
+                add(FindingKind::Lost, ChartField::Latitude);
                 break;
             case ChartIssue::LongitudeSignDropped:
-                add(FindingKind::Lost, ChartField::Longitude,
-                    SignDetail(longitude().Units, "Ny", "K"));
+                AppendSignDetail(detail, longitude().Units, "Ny", "K");
+                add(FindingKind::Lost, ChartField::Longitude);
                 break;
             case ChartIssue::GenderAsWoman:
-                add(FindingKind::Lost, ChartField::Gender,
-                    GenderLetter(chart.Gender) == 'E' ? "esemény → nő" : "ismeretlen → nő");
+                detail += GenderLetter(chart.Gender) == 'E' ? "esemény → nő" : "ismeretlen → nő";
+                add(FindingKind::Lost, ChartField::Gender);
                 break;
         }
     }
+}
+
+void AppendChartFindings(const AafRecord& chart, Target target, ChartIssues issues,
+                         const ChartOrigin& origin, std::vector<Finding>& out) {
+    struct IntoList final : ChartFindingSink {
+        IntoList(const AafRecord& chart, const ChartOrigin& origin, std::vector<Finding>& out)
+            : Name(ReportName(chart)), Origin(origin), Out(out) {}
+        void Add(FindingKind kind, ChartField field, std::string_view detail) override {
+            Out.push_back({kind, std::string(Origin.File), Origin.Chart, Origin.Line, Name, field,
+                           std::string(detail)});
+        }
+        std::string Name;
+        const ChartOrigin& Origin;
+        std::vector<Finding>& Out;
+    } sink(chart, origin, out);
+    AppendChartFindings(chart, target, issues, sink);
 }
 
 }  // namespace tervalo

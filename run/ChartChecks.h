@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -49,7 +50,18 @@ struct ChartOrigin {
     std::uint32_t Line = 0;   // line where its record begins
 };
 
+// Where a chart's findings go as they are formed.
+class ChartFindingSink {
+public:
+    virtual ~ChartFindingSink() = default;
+    // `detail` is the value read and the value written; it stands for the call alone.
+    virtual void Add(FindingKind kind, ChartField field, std::string_view detail) = 0;
+    std::string Detail;  // the room each detail is formed in
+};
+
 // One finding per issue, in the order of ChartIssue, with the value read and the value written.
+void AppendChartFindings(const AafRecord& chart, Target target, ChartIssues issues,
+                         ChartFindingSink& sink);
 void AppendChartFindings(const AafRecord& chart, Target target, ChartIssues issues,
                          const ChartOrigin& origin, std::vector<Finding>& out);
 

@@ -69,28 +69,38 @@ void AppendNumberCell(std::string& line, std::uint32_t number) {
     line.append(digits, result.ptr);
 }
 
-void AppendReportLine(std::string& line, const Finding& finding) {
-    AppendCell(line, finding.File);
+void AppendReportLine(std::string& line, FindingKind kind, std::string_view file,
+                      std::uint32_t chart, std::uint32_t lineNumber, std::string_view name,
+                      ChartField field, std::string_view detail) {
+    AppendCell(line, file);
     line.push_back('\t');
-    AppendNumberCell(line, finding.Chart);
+    AppendNumberCell(line, chart);
     line.push_back('\t');
-    AppendNumberCell(line, finding.Line);
+    AppendNumberCell(line, lineNumber);
     line.push_back('\t');
-    AppendCell(line, finding.Name);
+    AppendCell(line, name);
     line.push_back('\t');
-    line += FindingKindText(finding.Kind);
+    line += FindingKindText(kind);
     line.push_back('\t');
-    const std::string_view field = ChartFieldName(finding.Field);
-    if (field.empty()) {
-        AppendCell(line, finding.Detail);
+    const std::string_view fieldName = ChartFieldName(field);
+    if (fieldName.empty()) {
+        AppendCell(line, detail);
     } else {
-        line += field;
-        if (!finding.Detail.empty()) {
+        line += fieldName;
+        if (!detail.empty()) {
             line += ": ";
-            AppendCell(line, finding.Detail);
+            AppendCell(line, detail);
         }
     }
 }
+
+void AppendReportLine(std::string& line, const Finding& finding) {
+    AppendReportLine(line, finding.Kind, finding.File, finding.Chart, finding.Line, finding.Name,
+                     finding.Field, finding.Detail);
+}
+
+// Lines are gathered into blocks of this size, which go out unbuffered.
+constexpr std::size_t kBlockSize = 1 << 16;
 
 }  // namespace
 
@@ -103,13 +113,19 @@ std::string_view ChartFieldName(ChartField field) {
 }
 
 std::string ReportName(const ChartRecord& chart) {
-    std::string name = Utf8FromWindows1250(FieldText(chart.LastName));
+    std::string name;
+    AppendReportName(name, chart);
+    return name;
+}
+
+void AppendReportName(std::string& out, const ChartRecord& chart) {
+    const std::size_t start = out.size();
+    AppendUtf8FromWindows1250(out, FieldText(chart.LastName));
     const std::string_view given = GivenNames(chart);
     if (!given.empty()) {
-        if (!name.empty()) name.push_back(' ');
-        name += Utf8FromWindows1250(given);
+        if (out.size() != start) out.push_back(' ');
+        AppendUtf8FromWindows1250(out, given);
     }
-    return name;
 }
 
 std::string EarlierChartDetail(std::string_view file, std::uint32_t chart) {
@@ -127,45 +143,97 @@ std::string ReportLine(const Finding& finding) {
     return line;
 }
 
-bool WriteReportFile(const std::string& utf8Path, const std::vector<Finding>& findings) {
-    std::FILE* file = OpenFile(utf8Path, "wb");
-    if (file == nullptr) return false;
-    std::setvbuf(file, nullptr, _IONBF, 0);
-    // Lines are gathered into blocks of their own, which go out unbuffered: a million findings
-    // make some hundred megabytes.
-    constexpr std::size_t kBlockSize = 1 << 16;
-    std::string block;
-    block.reserve(kBlockSize + 1024);
-    bool written = true;
-    const auto flush = [&] {
-        written = written && std::fwrite(block.data(), 1, block.size(), file) == block.size();
-        block.clear();
-    };
-    block += kByteOrderMark;
-    block += kHeader;
-    block += kLineEnd;
-    for (const Finding& finding : findings) {
-        AppendReportLine(block, finding);
-        block += kLineEnd;
-        if (block.size() >= kBlockSize) flush();
-    }
-    flush();
-    const bool closed = std::fclose(file) == 0;
-    if (!(written && closed)) RemoveFile(utf8Path);
-    return written && closed;
+std::uint64_t FindingTally::Total() const {
+    std::uint64_t total = 0;
+    for (const std::uint64_t count : Kinds)
+        total += count;
+    return total;
 }
 
-std::string FindingCounts(const std::vector<Finding>& findings) {
-    std::array<std::uint32_t, kFindingKindCount> counts{};
+FindingLog::FindingLog(ReportPlace place) : Place(std::move(place)) {}
+
+FindingLog::~FindingLog() {
+    Close(false);
+}
+
+void FindingLog::Open() {
+    Asked = true;
+    Path = Place ? Place() : std::string();
+    if (Path.empty()) return;
+    File = OpenFile(Path, "wb");
+    if (File == nullptr) {
+        Failed = true;
+        return;
+    }
+    std::setvbuf(File, nullptr, _IONBF, 0);
+    Block.reserve(kBlockSize + 1024);
+    Block += kByteOrderMark;
+    Block += kHeader;
+    Block += kLineEnd;
+}
+
+void FindingLog::Flush() {
+    if (File != nullptr && !Failed)
+        Failed = std::fwrite(Block.data(), 1, Block.size(), File) != Block.size();
+    Block.clear();
+}
+
+void FindingLog::Close(bool keep) {
+    if (File == nullptr) return;
+    const bool closed = std::fclose(File) == 0;
+    File = nullptr;
+    Failed = Failed || !closed;
+    if (!keep || Failed) RemoveFile(Path);
+}
+
+void FindingLog::Add(FindingKind kind, std::string_view file, std::uint32_t chart,
+                     std::uint32_t line, std::string_view name, ChartField field,
+                     std::string_view detail) {
+    if (!Asked) Open();
+    ++Counted.Kinds[static_cast<std::size_t>(kind)];
+    // A chart's findings stand together, one after the other.
+    if (chart != 0 && (chart != LastChart || file != LastFile)) {
+        ++Counted.Charts;
+        LastChart = chart;
+        LastFile = file;
+    }
+    if (KeptFindings.size() < kKeptFindings) {
+        KeptFindings.push_back(
+            {kind, std::string(file), chart, line, std::string(name), field, std::string(detail)});
+    }
+    if (File == nullptr) return;
+    AppendReportLine(Block, kind, file, chart, line, name, field, detail);
+    Block += kLineEnd;
+    if (Block.size() >= kBlockSize) Flush();
+}
+
+void FindingLog::Add(const Finding& finding) {
+    Add(finding.Kind, finding.File, finding.Chart, finding.Line, finding.Name, finding.Field,
+        finding.Detail);
+}
+
+bool FindingLog::Finish() {
+    if (File == nullptr) return false;
+    Flush();
+    Close(true);
+    return !Failed;
+}
+
+bool WriteReportFile(const std::string& utf8Path, const std::vector<Finding>& findings) {
+    FindingLog log([&utf8Path] { return utf8Path; });
     for (const Finding& finding : findings)
-        ++counts[static_cast<std::size_t>(finding.Kind)];
+        log.Add(finding);
+    return log.Finish();
+}
+
+std::string FindingCounts(const FindingTally& tally) {
     std::string text;
-    for (std::size_t kind = 0; kind < counts.size(); ++kind) {
-        if (counts[kind] == 0) continue;
+    for (std::size_t kind = 0; kind < tally.Kinds.size(); ++kind) {
+        if (tally.Kinds[kind] == 0) continue;
         if (!text.empty()) text += ", ";
         text += kFindingKindTexts[kind];
         text += ": ";
-        AppendNumberCell(text, counts[kind]);
+        text += std::to_string(tally.Kinds[kind]);
     }
     return text;
 }

@@ -1,7 +1,10 @@
 // Findings of a run (what happened to each chart, and to each file) and the report file.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <cstdio>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,6 +41,7 @@ struct Finding {
 
 // The name as the report shows it: last name, then the given names, in UTF-8.
 std::string ReportName(const ChartRecord& chart);
+void AppendReportName(std::string& out, const ChartRecord& chart);
 
 // The detail of a likely duplicate: the earlier chart by file and number.
 std::string EarlierChartDetail(std::string_view file, std::uint32_t chart);
@@ -46,12 +50,65 @@ std::string EarlierChartDetail(std::string_view file, std::uint32_t chart);
 // line break inside a value stands as a space. The field leads the detail ("nap: 1950.02.30").
 std::string ReportLine(const Finding& finding);
 
-// The report file: UTF-8 with a byte-order mark, so that Notepad and Excel both read it as
-// such; tab-separated with a header line; CR LF line ends. False when it could not be written.
+// How many findings of each kind a run had, and on how many charts.
+struct FindingTally {
+    std::array<std::uint64_t, kFindingKindCount> Kinds{};
+    std::uint64_t Charts = 0;
+    std::uint64_t Total() const;
+};
+
+// How many findings a run keeps whole, for a message box to show.
+constexpr std::size_t kKeptFindings = 500;
+
+// A run's findings as they arise. Each is formed into its line of the report file at once and
+// written out a block at a time, so a run with a million findings keeps no million objects;
+// the first kKeptFindings are kept whole as well, and the kinds counted. The report file is
+// UTF-8 with a byte-order mark, so that Notepad and Excel both read it as such; tab-separated
+// with a header line; CR LF line ends.
+class FindingLog {
+public:
+    // Where the report goes, asked at the first finding; an empty path writes none (the
+    // findings are still counted and kept).
+    using ReportPlace = std::function<std::string()>;
+    explicit FindingLog(ReportPlace place);
+    ~FindingLog();  // a report not finished is removed
+    FindingLog(const FindingLog&) = delete;
+    FindingLog& operator=(const FindingLog&) = delete;
+
+    void Add(FindingKind kind, std::string_view file, std::uint32_t chart, std::uint32_t line,
+             std::string_view name, ChartField field, std::string_view detail);
+    void Add(const Finding& finding);
+
+    // Writes out what is left and closes the report: true when every line reached it. False
+    // with no report; the file is then removed.
+    bool Finish();
+
+    const std::string& ReportPath() const { return Path; }
+    const FindingTally& Tally() const { return Counted; }
+    std::vector<Finding>& Kept() { return KeptFindings; }
+
+private:
+    void Open();
+    void Flush();
+    void Close(bool keep);
+
+    ReportPlace Place;
+    std::string Path;
+    std::FILE* File = nullptr;
+    bool Failed = false;
+    bool Asked = false;
+    std::string Block;
+    FindingTally Counted;
+    std::vector<Finding> KeptFindings;
+    std::string LastFile;  // of the chart found last, to count charts
+    std::uint32_t LastChart = 0;
+};
+
+// The report file of a list of findings. False when it could not be written.
 bool WriteReportFile(const std::string& utf8Path, const std::vector<Finding>& findings);
 
 // A count per kind present, in the kinds' order: "javítva: 3, elveszett: 12"; empty when there
 // are no findings.
-std::string FindingCounts(const std::vector<Finding>& findings);
+std::string FindingCounts(const FindingTally& tally);
 
 }  // namespace tervalo

@@ -307,8 +307,6 @@ std::int32_t SaturatedIncrement(std::int32_t count) {
 }
 
 constexpr std::string_view kReportExtension = ".txt";
-// The closing box shows this many findings on request; the file holds them all.
-constexpr std::size_t kDetailedFindings = 500;
 
 // Why a file was passed over, as far as the file system tells: a database's text is held in one
 // block of at most 2 GiB, and the readers say no more than that a file is not of their kind.
@@ -358,7 +356,7 @@ Finding FileFinding(const ReportItem& item) {
 
 std::string FindingDetails(const std::vector<Finding>& findings) {
     std::string details;
-    for (std::size_t i = 0; i < findings.size() && i < kDetailedFindings; ++i) {
+    for (std::size_t i = 0; i < findings.size() && i < kKeptFindings; ++i) {
         if (i > 0) details += '\n';
         details += ReportLine(findings[i]);
     }
@@ -371,10 +369,17 @@ struct ChartMarking {
     bool Every = false;
 };
 
-bool MarksChart(const AafRecord& chart, const void* context) {
+// Beside the issues' bits, a walk's marks say that a chart has corrections, or is marked for
+// the likely duplicates alone.
+constexpr std::uint32_t kMarkedCorrected = std::uint32_t{1} << 30;
+constexpr std::uint32_t kMarkedEvery = std::uint32_t{1} << 31;
+constexpr std::uint32_t kIssueMarks = kMarkedCorrected - 1;
+
+std::uint32_t MarksChart(const AafRecord& chart, const void* context) {
     const auto& marking = *static_cast<const ChartMarking*>(context);
-    return marking.Every || chart.Corrections.Count != 0 ||
-           CheckChart(chart, marking.OutputTarget) != 0;
+    return CheckChart(chart, marking.OutputTarget) |
+           (chart.Corrections.Count != 0 ? kMarkedCorrected : 0) |
+           (marking.Every ? kMarkedEvery : 0);
 }
 
 // "25 → 23": the value read and the value kept, in the file's own units.
@@ -424,7 +429,9 @@ public:
           AafReceiver(databases.OutputAaf),
           QckReceiver(databases.OutputQck),
           Receiving(Output.Collector == Receiver::Qck ? static_cast<ChartReceiver&>(QckReceiver)
-                                                      : static_cast<ChartReceiver&>(AafReceiver)) {
+                                                      : static_cast<ChartReceiver&>(AafReceiver)),
+          Findings([this] { return ReportPlace(); }),
+          ChartFindings(Findings) {
         for (const std::string& entry : Request.Entries) {
             Taken.Add(NormalPath(entry));
             InputKinds.push_back(InputKindOf(entry));
@@ -448,7 +455,7 @@ public:
         }
         if (Combined) WriteOutput(StampedBase("egybe"));
         Report.Ending = RunEnding::Completed;
-        WriteFindings();
+        FinishFindings();
         Effects.SetMessageDetails(FindingDetails(Report.Findings));
         Effects.ShowMessage(Report.Items.empty() ? MessageKind::Information : MessageKind::Warning,
                             ClosingMessage(Report));
@@ -527,40 +534,40 @@ private:
         }
         if (read.Unconvertible > 0) Note(ReportKind::UnconvertibleCharacter, entry);
         // A file of one chart: its chart, and its entry, are the first.
-        if (TakeChart(ChartAsRead, index, 1, 1) && !Receiving.AppendRecord())
+        if (TakeChart(ChartAsRead, CheckChart(ChartAsRead, Output.OutputTarget), index, 1, 1) &&
+            !Receiving.AppendRecord())
             Note(ReportKind::LostChart, entry);
         return CountStep();
     }
 
     // What the run says of a chart as read: what its reader changed, what the target cannot
-    // hold, and in combined mode whether it is likely a chart taken before. False when it is
-    // passed over as such.
-    bool TakeChart(const AafRecord& chart, std::size_t index, std::uint32_t number,
-                   std::uint64_t line) {
+    // hold (`issues`, as CheckChart gives them), and in combined mode whether it is likely a
+    // chart taken before. False when it is passed over as such.
+    bool TakeChart(const AafRecord& chart, ChartIssues issues, std::size_t index,
+                   std::uint32_t number, std::uint64_t line) {
+        const bool corrected = chart.Corrections.Count != 0;
+        if (!corrected && issues == 0 && !Combined) return true;
         const std::string& entry = Request.Entries[index];
-        const auto lineNumber =
-            static_cast<std::uint32_t>(std::min<std::uint64_t>(line, UINT32_MAX));
-        if (chart.Corrections.Count != 0) NoteCorrections(chart, entry, number, lineNumber);
-        CheckChart(chart, Output.OutputTarget, ChartOrigin{entry, number, lineNumber},
-                   Report.Findings);
+        ChartFindings.Chart = ChartOrigin{
+            entry, number, static_cast<std::uint32_t>(std::min<std::uint64_t>(line, UINT32_MAX))};
+        ChartFindings.Named = &chart;
+        if (corrected) NoteCorrections(chart);
+        if (issues != 0) AppendChartFindings(chart, Output.OutputTarget, issues, ChartFindings);
         if (!Combined) return true;
         const std::optional<ChartId> earlier =
             Duplicates.Add(chart, ChartId{static_cast<std::uint32_t>(index), number});
         if (!earlier) return true;
-        Report.Findings.push_back(
-            {Request.SkipDuplicates ? FindingKind::Skipped : FindingKind::Similar, entry, number,
-             lineNumber, ReportName(chart), ChartField::None,
-             EarlierChartDetail(Request.Entries[earlier->File], earlier->Chart)});
+        ChartFindings.Add(Request.SkipDuplicates ? FindingKind::Skipped : FindingKind::Similar,
+                          ChartField::None,
+                          EarlierChartDetail(Request.Entries[earlier->File], earlier->Chart));
         return !Request.SkipDuplicates;
     }
 
-    void NoteCorrections(const AafRecord& chart, const std::string& entry, std::uint32_t number,
-                         std::uint32_t line) {
+    void NoteCorrections(const AafRecord& chart) {
         for (std::uint8_t i = 0; i < chart.Corrections.Count; ++i) {
             const ReadCorrection& correction = chart.Corrections.Items[i];
-            Report.Findings.push_back({FindingKind::Corrected, entry, number, line,
-                                       ReportName(chart), correction.Field,
-                                       CorrectionDetail(correction)});
+            ChartFindings.Add(FindingKind::Corrected, correction.Field,
+                              CorrectionDetail(correction));
         }
     }
 
@@ -605,7 +612,8 @@ private:
             Receiving.TextWriter(), inspection,
             [&](std::string_view text, const MarkedChart* marked) {
                 ++number;
-                if (marked == nullptr || TakeChart(marked->Chart, index, number, marked->Line)) {
+                if (marked == nullptr || TakeChart(marked->Chart, marked->Marks & kIssueMarks,
+                                                   index, number, marked->Line)) {
                     if (!Receiving.AppendFormatted(text)) Note(ReportKind::LostChart, entry);
                 }
                 return CountStep();
@@ -640,7 +648,7 @@ private:
         std::uint32_t number = 0;
         const ChartFileRead read = kind.ReadCharts(entry, [&](const AafRecord& chart) {
             ++number;
-            if (TakeChart(chart, index, number,
+            if (TakeChart(chart, CheckChart(chart, Output.OutputTarget), index, number,
                           chart.SourceLine != 0 ? chart.SourceLine : number)) {
                 Receiving.Take(chart);
                 if (!Receiving.AppendRecord()) Note(ReportKind::LostChart, entry);
@@ -671,23 +679,29 @@ private:
         }
     }
 
-    // The file-level items join the findings, and the findings go into the report file.
-    void WriteFindings() {
-        std::vector<Finding>& findings = Report.Findings;
+    // Where the report goes, chosen at the run's first finding; empty when none is written.
+    std::string ReportPlace() {
+        if (!Request.WriteReport) return {};
+        std::string path = Request.ReportPath.empty() ? StampedBase("jelentes", kReportExtension) +
+                                                            std::string(kReportExtension)
+                                                      : Request.ReportPath;
+        Taken.Add(NormalPath(path));
+        return path;
+    }
+
+    // The file-level items join the findings, and the report file is finished.
+    void FinishFindings() {
         for (const ReportItem& item : Report.Items) {
             // Each untimed chart has a finding of its own already.
-            if (item.Kind != ReportKind::Untimed) findings.push_back(FileFinding(item));
+            if (item.Kind != ReportKind::Untimed) Findings.Add(FileFinding(item));
         }
-        if (findings.empty() || !Request.WriteReport) return;
-        Report.ReportFile = Request.ReportPath.empty() ? StampedBase("jelentes", kReportExtension) +
-                                                             std::string(kReportExtension)
-                                                       : Request.ReportPath;
-        Report.ReportWritten = WriteReportFile(Report.ReportFile, findings);
-        if (Report.ReportWritten) {
-            Taken.Add(NormalPath(Report.ReportFile));
-        } else {
-            Note(ReportKind::NotWritten, Report.ReportFile);
+        Report.ReportFile = Findings.ReportPath();
+        if (!Report.ReportFile.empty()) {
+            Report.ReportWritten = Findings.Finish();
+            if (!Report.ReportWritten) Note(ReportKind::NotWritten, Report.ReportFile);
         }
+        Report.Findings = std::move(Findings.Kept());
+        Report.Tally = Findings.Tally();
     }
 
     bool IsTaken(const std::string& path) { return Taken.Contains(path, NormalPath(path)); }
@@ -747,6 +761,24 @@ private:
     ChartReceiver& Receiving;
     ChartMarking Marking;
     AafRecord ChartAsRead;  // a file of one chart, as its reader gave it
+    FindingLog Findings;
+    // A chart's findings, as they are formed, into the log with the chart's origin and name.
+    struct ChartFindingsToLog final : ChartFindingSink {
+        explicit ChartFindingsToLog(FindingLog& log) : Log(log) {}
+        void Add(FindingKind kind, ChartField field, std::string_view detail) override {
+            // The name is formed once per chart, at its first finding.
+            if (Named != nullptr) {
+                Name.clear();
+                AppendReportName(Name, *Named);
+                Named = nullptr;
+            }
+            Log.Add(kind, Chart.File, Chart.Chart, Chart.Line, Name, field, detail);
+        }
+        FindingLog& Log;
+        ChartOrigin Chart;
+        const AafRecord* Named = nullptr;  // the chart whose name is still to be formed
+        std::string Name;
+    } ChartFindings;
     DuplicateFinder Duplicates;
     std::vector<std::size_t> InputKinds;  // the input table's row of each entry, or kNoInput
     std::int32_t ChartCount = 0;
@@ -797,7 +829,7 @@ std::string OutputPrefixOf(const std::string& executablePath) {
 
 std::string ClosingMessage(const RunReport& report) {
     std::string message = FileMessage(report);
-    const std::size_t charts = ChartsWithFindings(report.Findings);
+    const std::uint64_t charts = report.Tally.Charts;
     if (charts > 0) {
         message += "\n\nMegjegyzés " + std::to_string(charts) + " horoszkóphoz.";
     }
@@ -836,20 +868,6 @@ std::string FileMessage(const RunReport& report) {
         if (!item.Detail.empty()) message += " (" + item.Detail + ")";
     }
     return message;
-}
-
-std::size_t ChartsWithFindings(const std::vector<Finding>& findings) {
-    // A chart's findings stand together, one after the other.
-    std::size_t charts = 0;
-    const Finding* previous = nullptr;
-    for (const Finding& finding : findings) {
-        if (finding.Chart == 0) continue;
-        if (previous == nullptr || previous->Chart != finding.Chart ||
-            previous->File != finding.File)
-            ++charts;
-        previous = &finding;
-    }
-    return charts;
 }
 
 RunReport ConversionRun(const RunRequest& request, std::atomic<bool>& AbortRequested,

@@ -85,8 +85,11 @@ struct RunReport {
     RunEnding Ending = RunEnding::NotStarted;
     std::vector<ReportItem> Items;
     std::vector<std::string> WrittenOutputs;  // files and folders, in the order written
-    std::vector<Finding> Findings;            // per chart, and the files passed over or not written
-    std::string ReportFile;                   // where the findings were written; empty: nowhere
+    // Per chart, and the files passed over or not written: the first kKeptFindings whole (the
+    // report file holds them all), and how many of each kind there were.
+    std::vector<Finding> Findings;
+    FindingTally Tally;
+    std::string ReportFile;  // where the findings were written; empty: nowhere
     bool ReportWritten = false;
 };
 
@@ -114,8 +117,6 @@ std::string OutputPrefixOf(const std::string& executablePath);
 std::string ClosingMessage(const RunReport& report);
 // The first part alone: success, or the partial success with its lines.
 std::string FileMessage(const RunReport& report);
-// How many charts have findings.
-std::size_t ChartsWithFindings(const std::vector<Finding>& findings);
 
 RunReport ConversionRun(const RunRequest& request, std::atomic<bool>& AbortRequested,
                         ProgressSink& sink, RunEffects& effects, RunDatabases& databases,

@@ -130,7 +130,10 @@ TEST(CommandLine, FindingsSummaryNamesTheReportAndCountsKinds) {
     };
     for (const Case& c : cases) {
         RunReport report;
-        report.Findings = c.findings;
+        FindingLog log({});
+        for (const Finding& finding : c.findings)
+            log.Add(finding);
+        report.Tally = log.Tally();
         report.ReportFile = c.reportFile;
         report.ReportWritten = c.written;
         EXPECT_EQ(FindingsSummary(report), c.summary);

@@ -136,6 +136,10 @@ bool SaveClosingDetails(TForm1& form, const QString& path, const std::string& fo
         {FindingKind::Similar, club, 4, 4, "Kovács Ödön", ChartField::None,
          tervalo::EarlierChartDetail(family, 3)},
     };
+    tervalo::FindingLog log({});
+    for (const tervalo::Finding& finding : report.Findings)
+        log.Add(finding);
+    report.Tally = log.Tally();
     report.ReportFile = folder + "jelentes123456.txt";
     report.ReportWritten = true;
     std::string details;

@@ -1,11 +1,13 @@
 // The report file's bytes, its cells, and the count per kind.
 #include "run/ChartReport.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "TestSupport.h"
 #include "core/Platform.h"
+#include "run/TakenPaths.h"
 
 namespace tervalo {
 namespace {
@@ -37,11 +39,44 @@ TEST(ChartReport, CellsAndCounts) {
     EXPECT_EQ(FindingKindText(FindingKind::NotWritten), "nem írható");
     EXPECT_EQ(EarlierChartDetail("a.aaf", 3), "a.aaf, 3. horoszkóp");
 
-    std::vector<Finding> findings = kTwoFindings;
-    findings.push_back(finding);
-    findings.push_back(finding);
-    EXPECT_EQ(FindingCounts(findings), "javítva: 1, elveszett: 2, kihagyva: 1");
-    EXPECT_EQ(FindingCounts({}), "");
+    FindingLog log({});
+    EXPECT_EQ(FindingCounts(log.Tally()), "");
+    for (const Finding& counted : {kTwoFindings[0], kTwoFindings[1], finding, finding})
+        log.Add(counted);
+    EXPECT_EQ(FindingCounts(log.Tally()), "javítva: 1, elveszett: 2, kihagyva: 1");
+}
+
+// The report is asked for its place at the first finding; every finding reaches it, the first
+// few hundred are kept whole, and a report not finished (an aborted run) is removed.
+TEST(ChartReport, LogWritesEveryFindingAndKeepsTheFirst) {
+    test::TempDir dir;
+    const std::string path = dir.File("j.txt");
+    int asked = 0;
+    const auto place = [&] {
+        ++asked;
+        return path;
+    };
+    {
+        FindingLog log(place);
+        EXPECT_EQ(asked, 0);
+        for (std::uint32_t chart = 1; chart <= kKeptFindings + 10; ++chart) {
+            log.Add(FindingKind::Lost, "a.aaf", chart, chart, "N", ChartField::Notes, "");
+            log.Add(FindingKind::Lost, "a.aaf", chart, chart, "N", ChartField::Name, "");
+        }
+        log.Add(FindingKind::Lost, "b.aaf", 1, 1, "N", ChartField::Notes, "");
+        EXPECT_EQ(asked, 1);
+        EXPECT_EQ(log.Kept().size(), kKeptFindings);
+        EXPECT_EQ(log.Tally().Charts, kKeptFindings + 11);
+        EXPECT_EQ(log.Tally().Total(), 2 * (kKeptFindings + 10) + 1);
+        ASSERT_TRUE(log.Finish());
+    }
+    const std::string text = test::ReadFile(PathFromUtf8(path));
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2 * (kKeptFindings + 10) + 2);
+    {
+        FindingLog log(place);
+        log.Add(kTwoFindings[0]);
+    }
+    EXPECT_FALSE(PathExists(path));
 }
 
 }  // namespace
