@@ -28,7 +28,10 @@ ChartDate WrittenDate(const ChartRecord& chart, YearZero yearZero) {
 }
 
 std::string_view GivenNames(const ChartRecord& chart) {
-    const std::string_view firstName = FieldText(chart.FirstName);
+    return GivenNames(FieldText(chart.FirstName));
+}
+
+std::string_view GivenNames(std::string_view firstName) {
     return firstName.substr(std::min(firstName.find_first_not_of(" *"), firstName.size()));
 }
 

@@ -144,6 +144,7 @@ ChartDate WrittenDate(const ChartRecord& chart, YearZero yearZero);
 
 // AAF keeps given names behind spaces and asterisks, which are not part of the name.
 std::string_view GivenNames(const ChartRecord& chart);
+std::string_view GivenNames(std::string_view firstName);
 
 // Hands each line of the notes to visit(line, broken) in order: a line ends at CR LF, a lone CR
 // or a lone LF, and `broken` says that such a break follows it. Notes come from files of every

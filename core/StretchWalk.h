@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <string>
 #include <string_view>
 #include <type_traits>
 #include <vector>
@@ -79,20 +80,26 @@ private:
 
 // Which charts of a walk the caller wants to hear of as they were read (a reader bounded a
 // value, a target cannot hold one): `Marks` runs on the thread that reads the chart, before the
-// chart is written, and sees nothing but the chart and `Context`. A chart it gives a value other
-// than 0 is kept beside its stretch and handed to the taker with that value (what the check
-// found, so the taker need not look again) and the line its record begins on in `Text`.
+// chart is written, and sees nothing but the chart, `Context` and `text`. A chart it gives a
+// value other than 0 is handed to the taker with that value (what the check found, so the
+// taker need not look again), what `Marks` appended to `text` of it (work done on the reading
+// threads rather than the taker's), the line its record begins on in `Text`, and a copy of the
+// chart unless the value has kMarkedTextOnly.
 struct ChartInspection {
-    std::uint32_t (*Marks)(const AafRecord& chart, const void* context) = nullptr;
+    std::uint32_t (*Marks)(const AafRecord& chart, const void* context,
+                           std::string& text) = nullptr;
     const void* Context = nullptr;
     std::string_view Text;
 };
 
+constexpr std::uint32_t kMarkedTextOnly = std::uint32_t{1} << 31;
+
 // A marked chart as the taker gets it.
 struct MarkedChart {
-    const AafRecord& Chart;
-    std::uint64_t Line;  // from 1
+    const AafRecord* Chart;  // null when marked kMarkedTextOnly
+    std::uint64_t Line;      // from 1
     std::uint32_t Marks;
+    std::string_view Text;
 };
 
 // A record as a walk took it: where it stands, and the calendar in force before it.
@@ -114,6 +121,8 @@ struct WrittenRecord {
     std::size_t Marked = kUnmarked;  // its copy among the stretch's marked charts
     std::uint64_t Line = 0;          // line feeds before it within the stretch, when marked
     std::uint32_t Marks = 0;
+    std::size_t TextBegin = 0;  // what the inspection wrote of it, among the stretch's
+    std::size_t TextEnd = 0;
 };
 
 // The texts of a stretch's records, one behind the other, and copies of the marked charts as
@@ -124,6 +133,7 @@ struct WrittenStretch {
     std::vector<WrittenRecord> Records;
     std::vector<AafRecord> Marked;
     std::size_t MarkedCount = 0;
+    std::string MarkedText;
     std::uint64_t LineFeeds = 0;  // in the stretch's text, when charts are inspected
 };
 
@@ -166,6 +176,7 @@ bool ConvertStretches(const std::vector<StretchStart>& stretches, Parse parse,
         stretch.Used = 0;
         stretch.Records.clear();
         stretch.MarkedCount = 0;
+        stretch.MarkedText.clear();
         stretch.LineFeeds = 0;
         std::size_t counted = stretches[index].First;  // line feeds are counted up to here
         record.Gregorian = stretches[index].Gregorian;
@@ -177,19 +188,25 @@ bool ConvertStretches(const std::vector<StretchStart>& stretches, Parse parse,
             const TakenRecord taken{cursor, record.Gregorian};
             cursor = parse(cursor, record);
             stretch_walk::WrittenRecord written{taken, 0};
+            written.TextBegin = stretch.MarkedText.size();
             const std::uint32_t marks =
-                inspection != nullptr ? inspection->Marks(record, inspection->Context) : 0;
+                inspection != nullptr
+                    ? inspection->Marks(record, inspection->Context, stretch.MarkedText)
+                    : 0;
             if (marks != 0) {
                 const char* text = inspection->Text.data();
                 const std::size_t at = std::min(taken.Cursor, inspection->Text.size());
                 stretch.LineFeeds += CountLineFeeds(text + std::min(counted, at), text + at);
                 counted = at;
-                if (stretch.Marked.size() == stretch.MarkedCount) stretch.Marked.emplace_back();
-                stretch_walk::CopyChart(record, stretch.Marked[stretch.MarkedCount]);
-                written.Marked = stretch.MarkedCount++;
+                if ((marks & kMarkedTextOnly) == 0) {
+                    if (stretch.Marked.size() == stretch.MarkedCount) stretch.Marked.emplace_back();
+                    stretch_walk::CopyChart(record, stretch.Marked[stretch.MarkedCount]);
+                    written.Marked = stretch.MarkedCount++;
+                }
                 written.Line = stretch.LineFeeds;
                 written.Marks = marks;
             }
+            written.TextEnd = stretch.MarkedText.size();
             stretch.Used += writeText(record, stretch.Bytes.data() + stretch.Used);
             written.End = stretch.Used;
             stretch.Records.push_back(written);
@@ -241,12 +258,16 @@ bool ConvertStretches(const std::vector<StretchStart>& stretches, Parse parse,
                 last = record.Taken;
                 const std::string_view text(stretch.Bytes.data() + from, record.End - from);
                 from = record.End;
-                if (record.Marked == stretch_walk::kUnmarked) {
+                if (record.Marks == 0) {
                     if (!take(text, nullptr)) return false;
                     continue;
                 }
-                const MarkedChart marked{stretch.Marked[record.Marked],
-                                         linesBefore + record.Line + 1, record.Marks};
+                const MarkedChart marked{
+                    record.Marked == stretch_walk::kUnmarked ? nullptr
+                                                             : &stretch.Marked[record.Marked],
+                    linesBefore + record.Line + 1, record.Marks,
+                    std::string_view(stretch.MarkedText)
+                        .substr(record.TextBegin, record.TextEnd - record.TextBegin)};
                 if (!take(text, &marked)) return false;
             }
             linesBefore += stretch.LineFeeds;

@@ -188,10 +188,12 @@ void AppendCutDetail(std::string& text, std::string_view read, std::string_view 
 }
 
 void AppendNotesDetail(std::string& text, std::string_view notes) {
-    std::size_t shown = 0;
-    while (shown < notes.size() && shown < kNotesShown && notes[shown] != '\r' &&
-           notes[shown] != '\n')
-        ++shown;
+    // The first line, as far as it is shown.
+    std::size_t shown = std::min(notes.size(), kNotesShown);
+    for (const char lineEnd : {'\r', '\n'}) {
+        if (const void* found = std::memchr(notes.data(), lineEnd, shown); found != nullptr)
+            shown = static_cast<std::size_t>(static_cast<const char*>(found) - notes.data());
+    }
     AppendUtf8FromWindows1250(text, notes.substr(0, shown));
     if (shown < notes.size()) text += "…";
 }

@@ -82,16 +82,7 @@ void AppendReportLine(std::string& line, FindingKind kind, std::string_view file
     line.push_back('\t');
     line += FindingKindText(kind);
     line.push_back('\t');
-    const std::string_view fieldName = ChartFieldName(field);
-    if (fieldName.empty()) {
-        AppendCell(line, detail);
-    } else {
-        line += fieldName;
-        if (!detail.empty()) {
-            line += ": ";
-            AppendCell(line, detail);
-        }
-    }
+    AppendFindingCell(line, field, detail);
 }
 
 void AppendReportLine(std::string& line, const Finding& finding) {
@@ -119,12 +110,41 @@ std::string ReportName(const ChartRecord& chart) {
 }
 
 void AppendReportName(std::string& out, const ChartRecord& chart) {
+    AppendReportName(out, FieldText(chart.LastName), FieldText(chart.FirstName));
+}
+
+void AppendReportName(std::string& out, std::string_view lastName, std::string_view firstName) {
     const std::size_t start = out.size();
-    AppendUtf8FromWindows1250(out, FieldText(chart.LastName));
-    const std::string_view given = GivenNames(chart);
+    AppendUtf8FromWindows1250(out, lastName);
+    const std::string_view given = GivenNames(firstName);
     if (!given.empty()) {
         if (out.size() != start) out.push_back(' ');
         AppendUtf8FromWindows1250(out, given);
+    }
+}
+
+void AppendNameCell(std::string& out, const ChartRecord& chart) {
+    // The name formed in place, then made a cell as AppendCell makes one.
+    const std::size_t start = out.size();
+    AppendReportName(out, chart);
+    for (std::size_t at = start; at < out.size(); ++at) {
+        if (out[at] == '\t' || out[at] == '\r' || out[at] == '\n') out[at] = ' ';
+    }
+    if (out.size() > start &&
+        (out[start] == '=' || out[start] == '+' || out[start] == '-' || out[start] == '@'))
+        out.insert(out.begin() + static_cast<std::ptrdiff_t>(start), '\'');
+}
+
+void AppendFindingCell(std::string& out, ChartField field, std::string_view detail) {
+    const std::string_view fieldName = ChartFieldName(field);
+    if (fieldName.empty()) {
+        AppendCell(out, detail);
+        return;
+    }
+    out += fieldName;
+    if (!detail.empty()) {
+        out += ": ";
+        AppendCell(out, detail);
     }
 }
 
@@ -186,24 +206,96 @@ void FindingLog::Close(bool keep) {
     if (!keep || Failed) RemoveFile(Path);
 }
 
-void FindingLog::Add(FindingKind kind, std::string_view file, std::uint32_t chart,
-                     std::uint32_t line, std::string_view name, ChartField field,
-                     std::string_view detail) {
+void FindingLog::Count(FindingKind kind, std::string_view file, std::uint32_t chart) {
     if (!Asked) Open();
     ++Counted.Kinds[static_cast<std::size_t>(kind)];
     // A chart's findings stand together, one after the other.
     if (chart != 0 && (chart != LastChart || file != LastFile)) {
         ++Counted.Charts;
         LastChart = chart;
-        LastFile = file;
+        if (file != LastFile) {
+            LastFile = file;
+            FileCell.clear();
+            AppendCell(FileCell, file);
+        }
     }
+}
+
+void FindingLog::AppendLineStart(std::string_view file, std::uint32_t chart, std::uint32_t line) {
+    if (file == LastFile) {
+        Block += FileCell;
+    } else {
+        AppendCell(Block, file);
+    }
+    Block.push_back('\t');
+    AppendNumberCell(Block, chart);
+    Block.push_back('\t');
+    AppendNumberCell(Block, line);
+    Block.push_back('\t');
+}
+
+void FindingLog::Add(FindingKind kind, std::string_view file, std::uint32_t chart,
+                     std::uint32_t line, std::string_view name, ChartField field,
+                     std::string_view detail) {
+    Count(kind, file, chart);
     if (KeptFindings.size() < kKeptFindings) {
         KeptFindings.push_back(
             {kind, std::string(file), chart, line, std::string(name), field, std::string(detail)});
     }
     if (File == nullptr) return;
-    AppendReportLine(Block, kind, file, chart, line, name, field, detail);
+    AppendLineStart(file, chart, line);
+    AppendCell(Block, name);
+    Block.push_back('\t');
+    Block += FindingKindText(kind);
+    Block.push_back('\t');
+    AppendFindingCell(Block, field, detail);
     Block += kLineEnd;
+    if (Block.size() >= kBlockSize) Flush();
+}
+
+void FindingLog::AddFormed(FindingKind kind, std::string_view file, std::uint32_t chart,
+                           std::uint32_t line, std::string_view nameCell,
+                           std::string_view findingCell) {
+    Count(kind, file, chart);
+    if (File == nullptr) return;
+    const std::string_view kindText = FindingKindText(kind);
+    if (file != LastFile) {  // a file-level finding: Count left the file's cell as it was
+        AppendLineStart(file, chart, line);
+        Block += nameCell;
+        Block.push_back('\t');
+        Block += kindText;
+        Block.push_back('\t');
+        Block += findingCell;
+        Block += kLineEnd;
+        if (Block.size() >= kBlockSize) Flush();
+        return;
+    }
+    // The cells were formed already: the line's room is taken at once and they are copied in.
+    constexpr std::size_t kNumbersAndSeparators = 2 * 10 + 5 + 2;
+    const std::size_t start = Block.size();
+    Block.resize(start + FileCell.size() + nameCell.size() + kindText.size() + findingCell.size() +
+                 kNumbersAndSeparators);
+    char* out = Block.data() + start;
+    const auto put = [&out](std::string_view text) {
+        std::memcpy(out, text.data(), text.size());
+        out += text.size();
+    };
+    const auto putNumber = [&out](std::uint32_t number) {
+        if (number != 0) out = std::to_chars(out, out + 10, number).ptr;
+    };
+    put(FileCell);  // Count made it when the file changed
+    *out++ = '\t';
+    putNumber(chart);
+    *out++ = '\t';
+    putNumber(line);
+    *out++ = '\t';
+    put(nameCell);
+    *out++ = '\t';
+    put(kindText);
+    *out++ = '\t';
+    put(findingCell);
+    put(kLineEnd);
+    Block.resize(static_cast<std::size_t>(out - Block.data()));
     if (Block.size() >= kBlockSize) Flush();
 }
 

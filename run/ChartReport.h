@@ -42,6 +42,12 @@ struct Finding {
 // The name as the report shows it: last name, then the given names, in UTF-8.
 std::string ReportName(const ChartRecord& chart);
 void AppendReportName(std::string& out, const ChartRecord& chart);
+// The same of a chart's two name fields, as they stand in the record.
+void AppendReportName(std::string& out, std::string_view lastName, std::string_view firstName);
+
+// The name and the field with its detail, each as its cell of a report line.
+void AppendNameCell(std::string& out, const ChartRecord& chart);
+void AppendFindingCell(std::string& out, ChartField field, std::string_view detail);
 
 // The detail of a likely duplicate: the earlier chart by file and number.
 std::string EarlierChartDetail(std::string_view file, std::uint32_t chart);
@@ -78,6 +84,11 @@ public:
     void Add(FindingKind kind, std::string_view file, std::uint32_t chart, std::uint32_t line,
              std::string_view name, ChartField field, std::string_view detail);
     void Add(const Finding& finding);
+    // A finding whose name and field cells were formed already (elsewhere, on another thread).
+    // It is not kept whole: such findings come once KeepsMore() is false.
+    void AddFormed(FindingKind kind, std::string_view file, std::uint32_t chart, std::uint32_t line,
+                   std::string_view nameCell, std::string_view findingCell);
+    bool KeepsMore() const { return KeptFindings.size() < kKeptFindings; }
 
     // Writes out what is left and closes the report: true when every line reached it. False
     // with no report; the file is then removed.
@@ -89,6 +100,8 @@ public:
 
 private:
     void Open();
+    void Count(FindingKind kind, std::string_view file, std::uint32_t chart);
+    void AppendLineStart(std::string_view file, std::uint32_t chart, std::uint32_t line);
     void Flush();
     void Close(bool keep);
 
@@ -102,6 +115,7 @@ private:
     std::vector<Finding> KeptFindings;
     std::string LastFile;  // of the chart found last, to count charts
     std::uint32_t LastChart = 0;
+    std::string FileCell;  // the cell of LastFile, formed once
 };
 
 // The report file of a list of findings. False when it could not be written.

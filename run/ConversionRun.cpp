@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <limits>
@@ -363,25 +364,6 @@ std::string FindingDetails(const std::vector<Finding>& findings) {
     return details;
 }
 
-// Which charts a walk hands over as read: those with findings, or in combined mode every one.
-struct ChartMarking {
-    Target OutputTarget = Target::Aaf;
-    bool Every = false;
-};
-
-// Beside the issues' bits, a walk's marks say that a chart has corrections, or is marked for
-// the likely duplicates alone.
-constexpr std::uint32_t kMarkedCorrected = std::uint32_t{1} << 30;
-constexpr std::uint32_t kMarkedEvery = std::uint32_t{1} << 31;
-constexpr std::uint32_t kIssueMarks = kMarkedCorrected - 1;
-
-std::uint32_t MarksChart(const AafRecord& chart, const void* context) {
-    const auto& marking = *static_cast<const ChartMarking*>(context);
-    return CheckChart(chart, marking.OutputTarget) |
-           (chart.Corrections.Count != 0 ? kMarkedCorrected : 0) |
-           (marking.Every ? kMarkedEvery : 0);
-}
-
 // "25 → 23": the value read and the value kept, in the file's own units.
 std::string CorrectionDetail(const ReadCorrection& correction) {
     // Morinus's local apparent time (zone type 3) is read as local mean time (type 2).
@@ -392,6 +374,104 @@ std::string CorrectionDetail(const ReadCorrection& correction) {
     detail += " → ";
     detail += std::to_string(correction.Kept);
     return detail;
+}
+
+// A chart's findings in their order: what its reader changed, then what the check found.
+void FormChartFindings(const AafRecord& chart, Target target, ChartIssues issues,
+                       ChartFindingSink& sink) {
+    for (std::uint8_t i = 0; i < chart.Corrections.Count; ++i) {
+        const ReadCorrection& correction = chart.Corrections.Items[i];
+        sink.Add(FindingKind::Corrected, correction.Field, CorrectionDetail(correction));
+    }
+    if (issues != 0) AppendChartFindings(chart, target, issues, sink);
+}
+
+// A chart's findings formed where the chart is read: its name's cell and a line feed, then for
+// each finding its kind as a digit, its field's cell and a line feed. The cells hold no line
+// feed. The run puts the file and numbers, which it alone knows, before each.
+class FormedFindings final : public ChartFindingSink {
+public:
+    void Form(const AafRecord& chart, Target target, ChartIssues issues, std::string& text) {
+        Text = &text;
+        Named = &chart;
+        FormChartFindings(chart, target, issues, *this);
+    }
+    void Add(FindingKind kind, ChartField field, std::string_view detail) override {
+        if (Named != nullptr) {
+            AppendNameCell(*Text, *Named);
+            Text->push_back('\n');
+            Named = nullptr;
+        }
+        Text->push_back(static_cast<char>('0' + static_cast<int>(kind)));
+        AppendFindingCell(*Text, field, detail);
+        Text->push_back('\n');
+    }
+
+private:
+    std::string* Text = nullptr;
+    const AafRecord* Named = nullptr;
+};
+
+// Which charts a walk hands over as read: those with findings, or in combined mode every one.
+struct ChartMarking {
+    Target OutputTarget = Target::Aaf;
+    bool Every = false;
+    // Set once the run keeps no more findings whole: a chart with findings then needs no copy.
+    std::atomic<bool> KeptFull{false};
+};
+
+// Beside the issues' bits, a walk's marks say that a chart has corrections, or is marked for
+// the likely duplicates alone.
+constexpr std::uint32_t kMarkedCorrected = std::uint32_t{1} << 29;
+constexpr std::uint32_t kMarkedEvery = std::uint32_t{1} << 30;
+constexpr std::uint32_t kIssueMarks = kMarkedCorrected - 1;
+
+// In combined mode a marked chart's text begins with what the likely duplicates are found by,
+// and its two name fields as they stand, each ended by a NUL (which no field holds): the name
+// of a duplicate is formed from them, and no chart need be copied.
+void AppendDuplicateKey(std::string& text, const AafRecord& chart) {
+    const DuplicateFinder::Key key = DuplicateFinder::KeyOf(chart);
+    text.append(reinterpret_cast<const char*>(&key), sizeof key);
+    text += FieldText(chart.LastName);
+    text.push_back('\0');
+    text += FieldText(chart.FirstName);
+    text.push_back('\0');
+}
+
+struct KeyAndNames {
+    DuplicateFinder::Key Key;
+    std::string_view LastName;
+    std::string_view FirstName;
+};
+
+// Reads what AppendDuplicateKey wrote at the start of `text`, and gives the rest.
+std::string_view ReadDuplicateKey(std::string_view text, KeyAndNames& read) {
+    std::memcpy(&read.Key, text.data(), sizeof read.Key);
+    text.remove_prefix(sizeof read.Key);
+    const std::size_t lastEnd = text.find('\0');
+    read.LastName = text.substr(0, lastEnd);
+    const std::size_t firstEnd = text.find('\0', lastEnd + 1);
+    read.FirstName = text.substr(lastEnd + 1, firstEnd - lastEnd - 1);
+    return text.substr(firstEnd + 1);
+}
+
+std::uint32_t MarksChart(const AafRecord& chart, const void* context, std::string& text) {
+    const auto& marking = *static_cast<const ChartMarking*>(context);
+    const ChartIssues issues = CheckChart(chart, marking.OutputTarget);
+    const bool corrected = chart.Corrections.Count != 0;
+    const bool found = issues != 0 || corrected;
+    if (!found && !marking.Every) return 0;
+    std::uint32_t marks =
+        issues | (corrected ? kMarkedCorrected : 0) | (marking.Every ? kMarkedEvery : 0);
+    if (marking.Every) AppendDuplicateKey(text, chart);
+    if (found) {
+        // Each reading thread keeps its detail's room from chart to chart.
+        thread_local FormedFindings formed;
+        formed.Form(chart, marking.OutputTarget, issues, text);
+    }
+    // A copy is needed only while the run keeps findings whole.
+    if (!found || marking.KeptFull.load(std::memory_order_relaxed)) marks |= kMarkedTextOnly;
+    return marks;
 }
 
 // Restores the controls and clears the selection when the run ends, however it ends.
@@ -545,15 +625,56 @@ private:
     // chart taken before. False when it is passed over as such.
     bool TakeChart(const AafRecord& chart, ChartIssues issues, std::size_t index,
                    std::uint32_t number, std::uint64_t line) {
-        const bool corrected = chart.Corrections.Count != 0;
-        if (!corrected && issues == 0 && !Combined) return true;
-        const std::string& entry = Request.Entries[index];
-        ChartFindings.Chart = ChartOrigin{
-            entry, number, static_cast<std::uint32_t>(std::min<std::uint64_t>(line, UINT32_MAX))};
-        ChartFindings.Named = &chart;
-        if (corrected) NoteCorrections(chart);
-        if (issues != 0) AppendChartFindings(chart, Output.OutputTarget, issues, ChartFindings);
-        if (!Combined) return true;
+        if (chart.Corrections.Count == 0 && issues == 0 && !Combined) return true;
+        SetOrigin(&chart, index, number, line);
+        FormChartFindings(chart, Output.OutputTarget, issues, ChartFindings);
+        if (!Findings.KeepsMore()) Marking.KeptFull.store(true, std::memory_order_relaxed);
+        return !Combined || TakeUnlessDuplicate(DuplicateFinder::KeyOf(chart), index, number);
+    }
+
+    // A chart a walk marked: its findings were formed as it was read. The first few hundred
+    // are formed again here, to be kept whole.
+    bool TakeMarked(const MarkedChart& marked, std::size_t index, std::uint32_t number) {
+        const ChartIssues issues = marked.Marks & kIssueMarks;
+        if (marked.Chart != nullptr && Findings.KeepsMore())
+            return TakeChart(*marked.Chart, issues, index, number, marked.Line);
+        SetOrigin(marked.Chart, index, number, marked.Line);
+        std::string_view text = marked.Text;
+        KeyAndNames duplicate;
+        if (Combined) {
+            text = ReadDuplicateKey(text, duplicate);
+            ChartFindings.LastName = duplicate.LastName;
+            ChartFindings.FirstName = duplicate.FirstName;
+        }
+        if (!text.empty()) {
+            const std::size_t nameEnd = text.find('\n');
+            const std::string_view nameCell = text.substr(0, nameEnd);
+            for (std::size_t at = nameEnd + 1; at < text.size();) {
+                const std::size_t end = text.find('\n', at);
+                Findings.AddFormed(static_cast<FindingKind>(text[at] - '0'),
+                                   ChartFindings.Chart.File, ChartFindings.Chart.Chart,
+                                   ChartFindings.Chart.Line, nameCell,
+                                   text.substr(at + 1, end - at - 1));
+                at = end + 1;
+            }
+        }
+        return !Combined || TakeUnlessDuplicate(duplicate.Key, index, number);
+    }
+
+    void SetOrigin(const AafRecord* chart, std::size_t index, std::uint32_t number,
+                   std::uint64_t line) {
+        ChartFindings.Chart =
+            ChartOrigin{Request.Entries[index], number,
+                        static_cast<std::uint32_t>(std::min<std::uint64_t>(line, UINT32_MAX))};
+        ChartFindings.Named = chart;
+        ChartFindings.LastName = {};
+        ChartFindings.FirstName = {};
+        ChartFindings.NamePending = true;
+    }
+
+    // False when the chart is likely one taken before and is passed over as such.
+    bool TakeUnlessDuplicate(const DuplicateFinder::Key& chart, std::size_t index,
+                             std::uint32_t number) {
         const std::optional<ChartId> earlier =
             Duplicates.Add(chart, ChartId{static_cast<std::uint32_t>(index), number});
         if (!earlier) return true;
@@ -561,14 +682,6 @@ private:
                           ChartField::None,
                           EarlierChartDetail(Request.Entries[earlier->File], earlier->Chart));
         return !Request.SkipDuplicates;
-    }
-
-    void NoteCorrections(const AafRecord& chart) {
-        for (std::uint8_t i = 0; i < chart.Corrections.Count; ++i) {
-            const ReadCorrection& correction = chart.Corrections.Items[i];
-            ChartFindings.Add(FindingKind::Corrected, correction.Field,
-                              CorrectionDetail(correction));
-        }
     }
 
     // Pass 2: databases, walked chart by chart, in the list's order; entries of no known kind
@@ -612,8 +725,7 @@ private:
             Receiving.TextWriter(), inspection,
             [&](std::string_view text, const MarkedChart* marked) {
                 ++number;
-                if (marked == nullptr || TakeChart(marked->Chart, marked->Marks & kIssueMarks,
-                                                   index, number, marked->Line)) {
+                if (marked == nullptr || TakeMarked(*marked, index, number)) {
                     if (!Receiving.AppendFormatted(text)) Note(ReportKind::LostChart, entry);
                 }
                 return CountStep();
@@ -766,17 +878,25 @@ private:
     struct ChartFindingsToLog final : ChartFindingSink {
         explicit ChartFindingsToLog(FindingLog& log) : Log(log) {}
         void Add(FindingKind kind, ChartField field, std::string_view detail) override {
-            // The name is formed once per chart, at its first finding.
-            if (Named != nullptr) {
+            // The name is formed once per chart, at its first finding: of the chart, or of the
+            // name fields a walk handed over without it.
+            if (NamePending) {
                 Name.clear();
-                AppendReportName(Name, *Named);
-                Named = nullptr;
+                if (Named != nullptr) {
+                    AppendReportName(Name, *Named);
+                } else {
+                    AppendReportName(Name, LastName, FirstName);
+                }
+                NamePending = false;
             }
             Log.Add(kind, Chart.File, Chart.Chart, Chart.Line, Name, field, detail);
         }
         FindingLog& Log;
         ChartOrigin Chart;
         const AafRecord* Named = nullptr;  // the chart whose name is still to be formed
+        std::string_view LastName;         // or its name fields
+        std::string_view FirstName;
+        bool NamePending = false;
         std::string Name;
     } ChartFindings;
     DuplicateFinder Duplicates;

@@ -17,9 +17,10 @@ constexpr double kPlaceTolerance = 0.1;      // degrees
 // Floats keep the values: a hundredth of an arc second covers their rounding, so that two
 // places written 0.1 degree apart still count as within it.
 constexpr double kFloatSlack = 1e-4;
-// Cells of half a degree: a place's neighbourhood of 0.1 degree lies in one cell on most
-// charts, and in two (or four) near a cell's edge.
-constexpr double kCellSize = 0.5;
+// Cells of a degree: a place's neighbourhood of 0.1 degree lies in one cell on two charts in
+// three, and in two (or four) near a cell's edge. Each cell looked at costs a miss of the cache
+// at a million charts, and few days have two charts within a degree of each other.
+constexpr double kCellSize = 1.0;
 constexpr double kLargestCoordinate = 1000;  // damaged values are held here for the cell
 constexpr std::size_t kPrefixLength = 20;
 constexpr std::size_t kFirstSlots = 1024;
@@ -106,57 +107,64 @@ bool Within(float left, float right, double tolerance) {
            tolerance + kFloatSlack;
 }
 
-std::uint64_t SlotHash(std::uint32_t date, std::int16_t latitudeCell, std::int16_t longitudeCell) {
-    return Mix(std::uint64_t{date} << 32 |
-               std::uint64_t{static_cast<std::uint16_t>(latitudeCell)} << 16 |
-               static_cast<std::uint16_t>(longitudeCell));
+std::uint32_t SlotHash(std::uint32_t date, std::int16_t latitudeCell, std::int16_t longitudeCell) {
+    return Fold32(Mix(std::uint64_t{date} << 32 |
+                      std::uint64_t{static_cast<std::uint16_t>(latitudeCell)} << 16 |
+                      static_cast<std::uint16_t>(longitudeCell)));
 }
 
 }  // namespace
 
-std::uint32_t* DuplicateFinder::FindSlot(std::uint32_t date, std::int16_t latitudeCell,
-                                         std::int16_t longitudeCell) {
+DuplicateFinder::Slot& DuplicateFinder::FindSlot(std::uint32_t hash, std::uint32_t date,
+                                                 std::int16_t latitudeCell,
+                                                 std::int16_t longitudeCell) {
     const std::size_t mask = Slots.size() - 1;
-    for (std::size_t at = SlotHash(date, latitudeCell, longitudeCell) & mask;;
-         at = (at + 1) & mask) {
-        std::uint32_t& slot = Slots[at];
-        if (slot == 0) return &slot;
-        const Entry& head = Entries[slot - 1];
+    for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
+        Slot& slot = Slots[at];
+        if (slot.Head == 0) return slot;
+        if (slot.Hash != hash) continue;
+        const Entry& head = Entries[slot.Head - 1];
         if (head.Date == date && head.LatitudeCell == latitudeCell &&
             head.LongitudeCell == longitudeCell)
-            return &slot;
+            return slot;
     }
 }
 
 void DuplicateFinder::Grow() {
-    std::vector<std::uint32_t> old = std::move(Slots);
-    Slots.assign(old.empty() ? kFirstSlots : old.size() * 2, 0);
-    for (const std::uint32_t head : old) {
-        if (head == 0) continue;
-        const Entry& entry = Entries[head - 1];
-        *FindSlot(entry.Date, entry.LatitudeCell, entry.LongitudeCell) = head;
+    std::vector<Slot> old = std::move(Slots);
+    Slots.assign(old.empty() ? kFirstSlots : old.size() * 2, Slot{});
+    const std::size_t mask = Slots.size() - 1;
+    // Every cell is in one slot: each goes to the first free one from its hash.
+    for (const Slot& slot : old) {
+        if (slot.Head == 0) continue;
+        std::size_t at = slot.Hash & mask;
+        while (Slots[at].Head != 0)
+            at = (at + 1) & mask;
+        Slots[at] = slot;
     }
 }
 
-std::optional<ChartId> DuplicateFinder::Add(const ChartRecord& chart, ChartId id) {
+DuplicateFinder::Key DuplicateFinder::KeyOf(const ChartRecord& chart) {
+    const NameKey name = KeyOfName(chart);
+    return {PackedDate(chart),
+            static_cast<float>(chart.Time),
+            static_cast<float>(chart.Latitude),
+            static_cast<float>(chart.Longitude),
+            name.Words,
+            name.Prefix,
+            name.HasWords ? 1u : 0u};
+}
+
+std::optional<ChartId> DuplicateFinder::Add(const Key& key, ChartId id) {
     if ((UsedSlots + 1) * 2 > Slots.size()) Grow();
 
-    const NameKey name = KeyOfName(chart);
-    Entry entry{PackedDate(chart),
-                0,
-                0,
-                static_cast<float>(chart.Time),
-                static_cast<float>(chart.Latitude),
-                static_cast<float>(chart.Longitude),
-                name.Words,
-                name.Prefix,
-                0,
-                id};
+    Entry entry{key.Date,      0,         0,          key.Time, key.Latitude,
+                key.Longitude, key.Words, key.Prefix, 0,        id};
     entry.LatitudeCell = CellOf(entry.Latitude);
     entry.LongitudeCell = CellOf(entry.Longitude);
 
     // A chart without a name has nothing to be alike in, and is not kept.
-    if (!name.HasWords) return std::nullopt;
+    if (key.HasWords == 0) return std::nullopt;
     std::optional<ChartId> earlier;
     std::size_t earliest = Entries.size();
     {
@@ -169,8 +177,11 @@ std::optional<ChartId> DuplicateFinder::Add(const ChartRecord& chart, ChartId id
              ++latitudeCell) {
             for (std::int32_t longitudeCell = longitudeFirst; longitudeCell <= longitudeLast;
                  ++longitudeCell) {
-                std::uint32_t link = *FindSlot(entry.Date, static_cast<std::int16_t>(latitudeCell),
-                                               static_cast<std::int16_t>(longitudeCell));
+                const auto latitude = static_cast<std::int16_t>(latitudeCell);
+                const auto longitude = static_cast<std::int16_t>(longitudeCell);
+                std::uint32_t link = FindSlot(SlotHash(entry.Date, latitude, longitude), entry.Date,
+                                              latitude, longitude)
+                                         .Head;
                 for (; link != 0; link = Entries[link - 1].Next) {
                     const Entry& other = Entries[link - 1];
                     const bool alike = other.Words == entry.Words ||
@@ -187,11 +198,12 @@ std::optional<ChartId> DuplicateFinder::Add(const ChartRecord& chart, ChartId id
         }
     }
 
-    std::uint32_t& slot = *FindSlot(entry.Date, entry.LatitudeCell, entry.LongitudeCell);
-    if (slot == 0) ++UsedSlots;
-    entry.Next = slot;
+    const std::uint32_t hash = SlotHash(entry.Date, entry.LatitudeCell, entry.LongitudeCell);
+    Slot& slot = FindSlot(hash, entry.Date, entry.LatitudeCell, entry.LongitudeCell);
+    if (slot.Head == 0) ++UsedSlots;
+    entry.Next = slot.Head;
     Entries.push_back(entry);
-    slot = static_cast<std::uint32_t>(Entries.size());
+    slot = {hash, static_cast<std::uint32_t>(Entries.size())};
     return earlier;
 }
 

@@ -31,9 +31,25 @@ struct ChartId {
 // keeps 40 bytes or so: the key fields and two 32-bit hashes of its name.
 class DuplicateFinder {
 public:
+    // What a chart is compared by. Forming it is most of the work, and needs nothing but the
+    // chart: it can be done wherever the chart is read.
+    struct Key {
+        std::uint32_t Date = 0;  // year, month, day and calendar packed
+        float Time = 0;
+        float Latitude = 0;
+        float Longitude = 0;
+        std::uint32_t Words = 0;   // order-free hash of the name's words
+        std::uint32_t Prefix = 0;  // hash of the name's first characters; 0 when it is shorter
+        std::uint32_t HasWords = 0;
+    };
+    static Key KeyOf(const ChartRecord& chart);
+
     // The earliest chart added before that `chart` is a likely duplicate of, if any; then adds
     // `chart` (a chart without a name is never alike, and is not kept).
-    std::optional<ChartId> Add(const ChartRecord& chart, ChartId id);
+    std::optional<ChartId> Add(const Key& chart, ChartId id);
+    std::optional<ChartId> Add(const ChartRecord& chart, ChartId id) {
+        return Add(KeyOf(chart), id);
+    }
 
     void Clear();
 
@@ -51,13 +67,20 @@ private:
         ChartId Id;
     };
 
-    std::uint32_t* FindSlot(std::uint32_t date, std::int16_t latitudeCell,
-                            std::int16_t longitudeCell);
+    // A slot holds the hash of its cell beside the cell's first entry, so that a lookup and a
+    // growth compare and move slots without reading entries: with a million charts each read
+    // of an entry is a miss of the cache.
+    struct Slot {
+        std::uint32_t Hash = 0;
+        std::uint32_t Head = 0;  // the first entry of the cell, + 1; 0 is an empty slot
+    };
+    Slot& FindSlot(std::uint32_t hash, std::uint32_t date, std::int16_t latitudeCell,
+                   std::int16_t longitudeCell);
     void Grow();
 
     std::vector<Entry> Entries;
     // Open addressing: each slot holds the first entry of one cell, + 1; 0 is an empty slot.
-    std::vector<std::uint32_t> Slots;
+    std::vector<Slot> Slots;
     std::size_t UsedSlots = 0;
 };
 

@@ -715,6 +715,38 @@ TEST_F(ConversionRunTest, ChartFindingsNameTheChartItsLineAndField) {
     EXPECT_EQ(Front.Messages.back(), "Az átalakítás sikerült!");
 }
 
+// Past the first few hundred, findings are formed on the threads that read the charts: their
+// lines are the same as the first ones', numbered on, and every one is counted.
+TEST_F(ConversionRunTest, FindingsPastTheKeptOnesReadTheSame) {
+    WriteReport = true;
+    constexpr std::uint32_t kCharts = 3000;  // several stretches of the walk
+    std::string text;
+    for (std::uint32_t i = 0; i < kCharts; ++i) {
+        text +=
+            "#A93:=Late,Anna,F,15.03.1950g,25:10,Budapest,H\r\n"
+            "#B93:*,47N30,19E05,1he00,0\r\n#COM:note\r\n\r\n";
+    }
+    const std::string aaf = Input("many.aaf", text);
+    const RunReport report = Convert({aaf}, Target::Qck, false);
+    EXPECT_EQ(report.Findings.size(), kKeptFindings);
+    EXPECT_EQ(report.Tally.Charts, kCharts);
+    EXPECT_EQ(FindingCounts(report.Tally), "javítva: 3000, elveszett: 3000");
+    ASSERT_TRUE(report.ReportWritten);
+    const std::string written = ReadFile(PathFromUtf8(report.ReportFile));
+    std::size_t at = written.find('\n') + 1;  // past the header
+    for (std::uint32_t chart = 1; chart <= kCharts; ++chart) {
+        const std::string numbers =
+            "\t" + std::to_string(chart) + "\t" + std::to_string(4 * chart - 3) + "\t";
+        for (const char* rest : {"'=Late Anna\tjavítva\tidő: 25 → 23\r\n",
+                                 "'=Late Anna\telveszett\tjegyzet: #COM:note\r\n"}) {
+            const std::string line = aaf + numbers + rest;
+            ASSERT_EQ(written.compare(at, line.size(), line), 0) << chart;
+            at += line.size();
+        }
+    }
+    EXPECT_EQ(at, written.size());
+}
+
 // Combined, the same charts from two sources are likely duplicates: one pair per chart, on the
 // later one, naming the earlier; passed over, the later ones are not written at all.
 TEST_F(ConversionRunTest, LikelyDuplicatesOfTwoSourcesArePairedOrPassedOver) {
@@ -726,6 +758,7 @@ TEST_F(ConversionRunTest, LikelyDuplicatesOfTwoSourcesArePairedOrPassedOver) {
         EXPECT_EQ(paired.Findings[i].Kind, FindingKind::Similar);
         EXPECT_EQ(paired.Findings[i].File, again);
         EXPECT_EQ(paired.Findings[i].Chart, i + 1);
+        EXPECT_EQ(paired.Findings[i].Name, "Same" + std::to_string(i) + " Janos");
         EXPECT_EQ(paired.Findings[i].Detail, EarlierChartDetail(aaf, i + 1));
     }
     const auto charts = [](const std::string& path) {
