@@ -31,11 +31,13 @@
 #include <QTextOption>
 #include <QUrl>
 
+#include "core/Platform.h"
 #include "formats/AafDatabase.h"
 #include "formats/CountryCodeTable.h"
 #include "formats/QckDatabase.h"
 #include "gui/Unit3.h"
 #include "run/FileList.h"
+#include "run/OutputFolder.h"
 
 std::atomic<bool> AbortRequested{false};
 
@@ -540,6 +542,9 @@ void TForm1::ConvertButtonClick() {
     request.TargetIndex = Group1->ItemIndex();
     request.ModeIndex = Group2->ItemIndex();
     request.ExecutablePath = ExecutablePath.toStdString();
+    // Asked at every run: the program's folder may have become writable, or stopped being so.
+    request.OutputFolder =
+        tervalo::FallbackOutputFolder(request.ExecutablePath, tervalo::DocumentsFolder());
     TForm1Progress progress(*this);
     TForm1Effects effects(*this, &progress);
     tervalo::RunDatabases databases{*OutputAaf, *OutputQck, *InputAaf, *InputQck};

@@ -24,6 +24,7 @@
 #include "run/ChartChecks.h"
 #include "run/DuplicateFinder.h"
 #include "run/FileList.h"
+#include "run/OutputFolder.h"
 #include "run/TakenPaths.h"
 
 namespace tervalo {
@@ -420,7 +421,8 @@ public:
           Clock(clock),
           Output(kOutputTable[request.TargetIndex]),
           Combined(request.ModeIndex != 0),
-          OutputPrefix(OutputPrefixOf(request.ExecutablePath)),
+          OutputPrefix(request.OutputFolder.empty() ? OutputPrefixOf(request.ExecutablePath)
+                                                    : WithTrailingSeparator(request.OutputFolder)),
           AafReceiver(databases.OutputAaf),
           QckReceiver(databases.OutputQck),
           Receiving(Output.Collector == Receiver::Qck ? static_cast<ChartReceiver&>(QckReceiver)
@@ -443,7 +445,8 @@ public:
 
         if (!ReadChartFiles() || !ReadDatabases()) {
             Report.Ending = RunEnding::Aborted;
-            Effects.ShowMessage(MessageKind::Warning, std::string(kAbortMessage));
+            Effects.ShowMessage(MessageKind::Warning, std::string(kAbortMessage) +
+                                                          OutputFolderLine(Request.OutputFolder));
             return std::move(Report);
         }
         if (Combined) WriteOutput(StampedBase("egybe"));
@@ -451,7 +454,7 @@ public:
         WriteFindings();
         Effects.SetMessageDetails(FindingDetails(Report.Findings));
         Effects.ShowMessage(Report.Items.empty() ? MessageKind::Information : MessageKind::Warning,
-                            ClosingMessage(Report));
+                            ClosingMessage(Report) + OutputFolderLine(Request.OutputFolder));
         return std::move(Report);
     }
 
