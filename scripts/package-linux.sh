@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
-build=build/package
+build=build/package-linux
 # Nothing from an earlier build: the package is made from this tree alone.
 rm -rf "$build"
 # Every hardening Debian offers, bind-now and PIE included.
