@@ -187,6 +187,8 @@ auto Guarded(TForm1* form, void (TForm1::*handler)()) {
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("Tervalo"));
+    // The installed desktop entry: a Linux desktop shows its icon and name for the window.
+    setDesktopFileName(QStringLiteral("io.github.tervalo.Tervalo"));
     // No display name: Qt would append it to every title bar.
     LoadTervaloResources();
     // Sizes, dates and file kinds in the file dialog follow the program's language too.
