@@ -1,9 +1,12 @@
 // What differs between Linux and Windows, one small function each with both bodies side by side.
 #include "core/Platform.h"
 
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <cwchar>
+#include <fstream>
+#include <iterator>
 
 #ifdef _WIN32
 #include <io.h>
@@ -14,9 +17,13 @@
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <windows.h>
-// After windows.h, which it builds on.
+// After windows.h, which they build on.
+#include <knownfolders.h>
 #include <shellapi.h>
+#include <shlobj.h>
 #else
+#include <fcntl.h>
+#include <pwd.h>
 #include <unistd.h>
 #endif
 
@@ -65,6 +72,130 @@ bool RemoveFile(const std::string& utf8Path) {
 #else
 bool RemoveFile(const std::string& utf8Path) {
     return std::remove(utf8Path.c_str()) == 0;
+}
+#endif
+
+#ifdef _WIN32
+std::filesystem::path DocumentsFolder() {
+    PWSTR folder = nullptr;
+    std::filesystem::path documents;
+    if (SHGetKnownFolderPath(FOLDERID_Documents, KF_FLAG_DEFAULT, nullptr, &folder) == S_OK)
+        documents = folder;
+    CoTaskMemFree(folder);  // owed even when the call fails
+    return documents;
+}
+#else
+namespace {
+
+std::filesystem::path HomeFolder() {
+    const char* home = std::getenv("HOME");
+    if (home != nullptr && home[0] == '/') return home;
+    // A session started without HOME (a service, su without -l): the account's own.
+    const passwd* account = getpwuid(getuid());
+    if (account != nullptr && account->pw_dir != nullptr && account->pw_dir[0] == '/')
+        return account->pw_dir;
+    return {};
+}
+
+}  // namespace
+
+std::filesystem::path DocumentsFolder() {
+    const std::filesystem::path home = HomeFolder();
+    if (home.empty()) return {};
+    // A relative XDG_CONFIG_HOME is invalid and ignored, as the base directory rules say.
+    const char* configHome = std::getenv("XDG_CONFIG_HOME");
+    const std::filesystem::path config = configHome != nullptr && configHome[0] == '/'
+                                             ? std::filesystem::path(configHome)
+                                             : home / ".config";
+    std::ifstream file(config / "user-dirs.dirs", std::ios::binary);
+    const std::string userDirs((std::istreambuf_iterator<char>(file)),
+                               std::istreambuf_iterator<char>());
+    std::filesystem::path documents = DocumentsFolderFromUserDirs(userDirs, home);
+    return documents.empty() ? home / "Documents" : documents;
+}
+#endif
+
+std::filesystem::path DocumentsFolderFromUserDirs(std::string_view userDirs,
+                                                  const std::filesystem::path& home) {
+    // Lines as xdg-user-dirs-update writes them: XDG_DOCUMENTS_DIR="$HOME/Documents", the
+    // value in double quotes, a backslash taking the next character as it is. A later line
+    // overrides an earlier one, as when the shell reads the file.
+    constexpr std::string_view kKey = "XDG_DOCUMENTS_DIR=\"";
+    constexpr std::string_view kHome = "$HOME";
+    std::filesystem::path documents;
+    while (!userDirs.empty()) {
+        const std::size_t end = userDirs.find('\n');
+        std::string_view line = userDirs.substr(0, end);
+        userDirs.remove_prefix(end == std::string_view::npos ? userDirs.size() : end + 1);
+        while (!line.empty() && (line.front() == ' ' || line.front() == '\t'))
+            line.remove_prefix(1);
+        if (line.substr(0, kKey.size()) != kKey) continue;
+        line.remove_prefix(kKey.size());
+        std::string value;
+        bool closed = false;
+        for (std::size_t i = 0; i < line.size(); ++i) {
+            if (line[i] == '"') {
+                closed = true;
+                break;
+            }
+            if (line[i] == '\\' && i + 1 < line.size()) ++i;
+            value.push_back(line[i]);
+        }
+        if (!closed) continue;
+        if (value.substr(0, kHome.size()) == kHome &&
+            (value.size() == kHome.size() || value[kHome.size()] == '/')) {
+            std::string rest = value.substr(kHome.size());
+            while (!rest.empty() && rest.front() == '/')
+                rest.erase(0, 1);
+            documents = rest.empty() ? home : home / PathFromUtf8(rest);
+        } else if (!value.empty() && value.front() == '/') {
+            documents = PathFromUtf8(value);
+        }
+    }
+    return documents;
+}
+
+namespace {
+
+// A name no other program would choose, and this one only once at a time.
+std::filesystem::path ProbeFile(const std::filesystem::path& folder, unsigned long process,
+                                int attempt) {
+    return folder / (".tervalo-probe-" + std::to_string(process) + "-" + std::to_string(attempt));
+}
+
+}  // namespace
+
+#ifdef _WIN32
+bool FolderTakesNewFile(const std::filesystem::path& folder) {
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        const std::filesystem::path probe = ProbeFile(folder, GetCurrentProcessId(), attempt);
+        // The system removes the file as the handle closes.
+        const HANDLE file = CreateFileW(
+            probe.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+            FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            CloseHandle(file);
+            return true;
+        }
+        const DWORD error = GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return false;
+    }
+    return false;
+}
+#else
+bool FolderTakesNewFile(const std::filesystem::path& folder) {
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        const std::filesystem::path probe =
+            ProbeFile(folder, static_cast<unsigned long>(getpid()), attempt);
+        const int file = open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (file >= 0) {
+            close(file);
+            unlink(probe.c_str());
+            return true;
+        }
+        if (errno != EEXIST) return false;
+    }
+    return false;
 }
 #endif
 

@@ -26,6 +26,20 @@ std::FILE* OpenFile(const std::string& utf8Path, const char* mode);
 // std::remove of a UTF-8 path.
 bool RemoveFile(const std::string& utf8Path);
 
+// The user's documents folder: XDG_DOCUMENTS_DIR of user-dirs.dirs on Linux, otherwise
+// ~/Documents; the Documents known folder on Windows, wherever the user or a policy moved it.
+// Empty when the system names none.
+std::filesystem::path DocumentsFolder();
+// The documents folder that the text of a user-dirs.dirs file names, "$HOME" read as `home`;
+// empty when the text names none or names a path that is neither absolute nor under $HOME.
+std::filesystem::path DocumentsFolderFromUserDirs(std::string_view userDirs,
+                                                  const std::filesystem::path& home);
+
+// Whether a new file can be made in the folder, found by making one and removing it again.
+// Asking is not enough: a Windows folder's read-only mark does not stop new files, and its
+// access lists can refuse what access() allows.
+bool FolderTakesNewFile(const std::filesystem::path& folder);
+
 // Whether the character separates folders: "/" everywhere, and "\" on Windows as well. On
 // Linux a backslash is an ordinary letter of a name.
 bool IsPathSeparator(char c);

@@ -31,11 +31,13 @@
 #include <QTextOption>
 #include <QUrl>
 
+#include "core/Platform.h"
 #include "formats/AafDatabase.h"
 #include "formats/CountryCodeTable.h"
 #include "formats/QckDatabase.h"
 #include "gui/Unit3.h"
 #include "run/FileList.h"
+#include "run/OutputFolder.h"
 
 std::atomic<bool> AbortRequested{false};
 
@@ -185,6 +187,8 @@ auto Guarded(TForm1* form, void (TForm1::*handler)()) {
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("Tervalo"));
+    // The installed desktop entry: a Linux desktop shows its icon and name for the window.
+    setDesktopFileName(QStringLiteral("io.github.tervalo.Tervalo"));
     // No display name: Qt would append it to every title bar.
     LoadTervaloResources();
     // Sizes, dates and file kinds in the file dialog follow the program's language too.
@@ -540,6 +544,9 @@ void TForm1::ConvertButtonClick() {
     request.TargetIndex = Group1->ItemIndex();
     request.ModeIndex = Group2->ItemIndex();
     request.ExecutablePath = ExecutablePath.toStdString();
+    // Asked at every run: the program's folder may have become writable, or stopped being so.
+    request.OutputFolder =
+        tervalo::FallbackOutputFolder(request.ExecutablePath, tervalo::DocumentsFolder());
     TForm1Progress progress(*this);
     TForm1Effects effects(*this, &progress);
     tervalo::RunDatabases databases{*OutputAaf, *OutputQck, *InputAaf, *InputQck};

@@ -135,7 +135,8 @@ public:
     // Shown by Button1Click; created after the window, by the program's start.
     TAboutBox* AboutBox = nullptr;
 
-    // The run writes its outputs into this program's folder.
+    // The run writes its outputs into this program's folder, or, when that takes no new file,
+    // into "Tervalo" in the user's documents folder.
     QString ExecutablePath;
     // Asks for the files to add; runs OpenDialog1 unless a test puts its own choice here.
     std::function<QStringList()> ChooseFiles;

@@ -25,6 +25,7 @@
 #include "run/ChartChecks.h"
 #include "run/DuplicateFinder.h"
 #include "run/FileList.h"
+#include "run/OutputFolder.h"
 #include "run/TakenPaths.h"
 
 namespace tervalo {
@@ -505,7 +506,8 @@ public:
           Clock(clock),
           Output(kOutputTable[request.TargetIndex]),
           Combined(request.ModeIndex != 0),
-          OutputPrefix(OutputPrefixOf(request.ExecutablePath)),
+          OutputPrefix(request.OutputFolder.empty() ? OutputPrefixOf(request.ExecutablePath)
+                                                    : WithTrailingSeparator(request.OutputFolder)),
           AafReceiver(databases.OutputAaf),
           QckReceiver(databases.OutputQck),
           Receiving(Output.Collector == Receiver::Qck ? static_cast<ChartReceiver&>(QckReceiver)
@@ -530,7 +532,8 @@ public:
 
         if (!ReadChartFiles() || !ReadDatabases()) {
             Report.Ending = RunEnding::Aborted;
-            Effects.ShowMessage(MessageKind::Warning, std::string(kAbortMessage));
+            Effects.ShowMessage(MessageKind::Warning, std::string(kAbortMessage) +
+                                                          OutputFolderLine(Request.OutputFolder));
             return std::move(Report);
         }
         if (Combined) WriteOutput(StampedBase("egybe"));
@@ -538,7 +541,7 @@ public:
         FinishFindings();
         Effects.SetMessageDetails(FindingDetails(Report.Findings));
         Effects.ShowMessage(Report.Items.empty() ? MessageKind::Information : MessageKind::Warning,
-                            ClosingMessage(Report));
+                            ClosingMessage(Report) + OutputFolderLine(Request.OutputFolder));
         return std::move(Report);
     }
 

@@ -98,6 +98,8 @@ struct RunRequest {
     int TargetIndex = 0;               // -1 when nothing is selected
     int ModeIndex = 0;                 // 0 per file, anything else combined; -1 none selected
     std::string ExecutablePath;        // outputs go into its folder
+    // When set, outputs and the report go here instead, and the closing message says so.
+    std::string OutputFolder;
     // The findings' file: "jelentes" and a clock number beside the outputs when empty.
     std::string ReportPath;
     bool WriteReport = true;

@@ -8,6 +8,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev libexpat1-dev
     qt6-base-dev qt6-qpa-plugins qt6-translations-l10n fonts-liberation xvfb xauth x11-utils
     clang-14 libclang-rt-14-dev
+    dpkg-dev file lintian desktop-file-utils appstream shared-mime-info
 )
 
 # The Windows build: the MinGW-w64 cross compiler and Wine to run its tests; asked for with the

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test: the suite as built for use, the suite
 # under AddressSanitizer and UndefinedBehaviorSanitizer, the suite without the window under
-# ThreadSanitizer, a short run of every fuzz target, and the Windows build's suite under Wine
-# (TERVALO_WINDOWS=0 leaves that out).
+# ThreadSanitizer, a short run of every fuzz target, the Debian package built afresh and
+# checked, and the Windows build's suite under Wine (TERVALO_WINDOWS=0 leaves that out).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -43,6 +43,10 @@ echo "== fuzz: build and a short run of every target"
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j"$jobs"
 bash scripts/fuzz.sh "${TERVALO_FUZZ_SECONDS:-30}"
+
+echo "== package: a release build made into the Debian package, its contents and validators"
+bash scripts/package-linux.sh
+bash scripts/check-linux-package.sh
 
 if [ "${TERVALO_WINDOWS:-1}" != 0 ]; then
     echo "== windows: Qt for Windows, cross build with MinGW-w64, tests under Wine"

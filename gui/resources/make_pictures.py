@@ -2,7 +2,8 @@
 """Draws the about dialog's picture (GIF87a, interlaced, two colours) and the window icon.
 
 Run from this folder: python3 make_pictures.py. Needs nothing beyond Python's standard library
-(the icon is written as an 8-bit palette PNG with 16 entries).
+(the icons are written as 8-bit palette PNGs with 16 entries: the window's, and icons/ with the
+sizes of the Linux desktop icon).
 """
 import math
 import random
@@ -11,6 +12,7 @@ import zlib
 
 WIDTH, HEIGHT = 534, 645
 INK, GROUND = 1, 0
+ICON_SIZES = (16, 24, 32, 48, 64, 128, 256)
 PALETTE = [(0xFC, 0xF6, 0xB6), (0x91, 0x21, 0x21)]
 
 
@@ -204,19 +206,22 @@ def write_gif(path_name, canvas):
         file.write(out)
 
 
-def write_icon(path_name):
-    # 32 x 32, 16 colours: a dark-red ram's horn spiral on pale yellow, in a rounded square.
-    size = 32
+def write_icon(path_name, size=32):
+    # 16 colours: a dark-red ram's horn spiral on pale yellow, in a rounded square. Drawn for a
+    # 32 x 32 square and scaled, so that every size of the Linux icon is the same drawing.
+    scale = size / 32
+    border, corner = max(1, round(scale)), max(2, round(3 * scale))
     palette = [(0xFC, 0xF6, 0xB6), (0x91, 0x21, 0x21), (0xC8, 0x6E, 0x4A), (0x5A, 0x10, 0x10)]
     palette += [(0, 0, 0)] * (16 - len(palette))
     canvas = Canvas(size, size, 0)
     for y in range(size):
         for x in range(size):
-            corner = min(x, size - 1 - x) < 3 and min(y, size - 1 - y) < 3
-            if min(x, y, size - 1 - x, size - 1 - y) == 0 or corner:
+            near_corner = min(x, size - 1 - x) < corner and min(y, size - 1 - y) < corner
+            if min(x, y, size - 1 - x, size - 1 - y) < border or near_corner:
                 canvas.pixels[y * size + x] = 3
-    canvas.stroke(spiral(16, 16, 12, 2, 1.6, -2.0, 1, 200), 1.7, 1)
-    canvas.stroke(spiral(16, 16, 9, 1, 1.3, -1.8, 1, 200), 0.8, 2)
+    middle = 16 * scale
+    canvas.stroke(spiral(middle, middle, 12 * scale, 2 * scale, 1.6, -2.0, 1, 200), 1.7 * scale, 1)
+    canvas.stroke(spiral(middle, middle, 9 * scale, 1 * scale, 1.3, -1.8, 1, 200), 0.8 * scale, 2)
     raw = b"".join(b"\x00" + bytes(canvas.pixels[y * size:(y + 1) * size]) for y in range(size))
 
     def chunk(kind, body):
@@ -239,6 +244,9 @@ def main():
     lamb(canvas)
     write_gif("ram-and-lamb.gif", canvas)
     write_icon("tervalo-icon.png")
+    # The sizes a Linux desktop looks for in share/icons/hicolor.
+    for size in ICON_SIZES:
+        write_icon(f"icons/tervalo-{size}.png", size)
 
 
 if __name__ == "__main__":

@@ -614,6 +614,34 @@ TEST(Unit1Test, NamesWithEveryLetterConvertIntoTheProgramsFolder) {
               AafCharts("Kovacs", 3).size() - 2);
 }
 
+// An installed window, whose folder takes no new file, writes into Tervalo in the documents
+// folder and its closing message says so.
+TEST(Unit1Test, AProgramFolderTakingNoFileSendsTheOutputsToTheDocuments) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the Documents folder is the user's own there; a test cannot point it away";
+#else
+    RunFixture fixture;
+    fixture.Form.ExecutablePath = QString::fromStdString(fixture.Folder.File("missing/tervalo"));
+    fixture.Input("family.aaf", AafCharts("Kovacs", 2));
+    const QByteArray home = qgetenv("HOME");
+    const bool configSet = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
+    const QByteArray config = qgetenv("XDG_CONFIG_HOME");
+    qputenv("HOME", QByteArray::fromStdString(fixture.Folder.File("home")));
+    qunsetenv("XDG_CONFIG_HOME");
+    SeenBox seen;
+    AnswerNextBox(u"OK"_qs, &seen);
+    fixture.Form.ConvertButton->click();
+    qputenv("HOME", home);
+    if (configSet) qputenv("XDG_CONFIG_HOME", config);
+
+    const std::string documents = fixture.Folder.File("home/Documents/Tervalo");
+    EXPECT_EQ(seen.Text.toStdString(),
+              "Az átalakítás sikerült!\nA kimeneti fájlok helye: " + documents);
+    EXPECT_EQ(NamesIn(documents), std::vector<std::string>{"family.aaf"});
+    EXPECT_TRUE(fixture.Outputs().empty());
+#endif
+}
+
 // Qt's own texts come in Hungarian; the program's own texts stay as they are.
 TEST(Unit1Test, QtOwnTextsAreHungarian) {
     auto* application = qobject_cast<TApplication*>(QCoreApplication::instance());
