@@ -102,6 +102,14 @@ std::int16_t CellOf(double coordinate) {
     return static_cast<std::int16_t>(std::floor(bounded / kCellSize));
 }
 
+// The cells from `first` to `last` that hold the places within the tolerance of `value`.
+void CellsAround(float value, std::int16_t& cell, std::int16_t& first, std::int16_t& last) {
+    const double reach = kPlaceTolerance + kFloatSlack;
+    cell = CellOf(value);
+    first = CellOf(value - reach);
+    last = CellOf(value + reach);
+}
+
 bool Within(float left, float right, double tolerance) {
     return std::fabs(static_cast<double>(left) - static_cast<double>(right)) <=
            tolerance + kFloatSlack;
@@ -146,37 +154,34 @@ void DuplicateFinder::Grow() {
 
 DuplicateFinder::Key DuplicateFinder::KeyOf(const ChartRecord& chart) {
     const NameKey name = KeyOfName(chart);
-    return {PackedDate(chart),
-            static_cast<float>(chart.Time),
-            static_cast<float>(chart.Latitude),
-            static_cast<float>(chart.Longitude),
-            name.Words,
-            name.Prefix,
-            name.HasWords ? 1u : 0u};
+    Key key;
+    key.Date = PackedDate(chart);
+    key.Time = static_cast<float>(chart.Time);
+    key.Latitude = static_cast<float>(chart.Latitude);
+    key.Longitude = static_cast<float>(chart.Longitude);
+    key.Words = name.Words;
+    key.Prefix = name.Prefix;
+    key.HasWords = name.HasWords ? 1u : 0u;
+    CellsAround(key.Latitude, key.LatitudeCell, key.LatitudeFirst, key.LatitudeLast);
+    CellsAround(key.Longitude, key.LongitudeCell, key.LongitudeFirst, key.LongitudeLast);
+    return key;
 }
 
 std::optional<ChartId> DuplicateFinder::Add(const Key& key, ChartId id) {
     if ((UsedSlots + 1) * 2 > Slots.size()) Grow();
 
-    Entry entry{key.Date,      0,         0,          key.Time, key.Latitude,
-                key.Longitude, key.Words, key.Prefix, 0,        id};
-    entry.LatitudeCell = CellOf(entry.Latitude);
-    entry.LongitudeCell = CellOf(entry.Longitude);
+    Entry entry{key.Date,      key.LatitudeCell, key.LongitudeCell, key.Time, key.Latitude,
+                key.Longitude, key.Words,        key.Prefix,        0,        id};
 
     // A chart without a name has nothing to be alike in, and is not kept.
     if (key.HasWords == 0) return std::nullopt;
     std::optional<ChartId> earlier;
     std::size_t earliest = Entries.size();
     {
-        const double reach = kPlaceTolerance + kFloatSlack;
-        const std::int16_t latitudeFirst = CellOf(entry.Latitude - reach);
-        const std::int16_t latitudeLast = CellOf(entry.Latitude + reach);
-        const std::int16_t longitudeFirst = CellOf(entry.Longitude - reach);
-        const std::int16_t longitudeLast = CellOf(entry.Longitude + reach);
-        for (std::int32_t latitudeCell = latitudeFirst; latitudeCell <= latitudeLast;
+        for (std::int32_t latitudeCell = key.LatitudeFirst; latitudeCell <= key.LatitudeLast;
              ++latitudeCell) {
-            for (std::int32_t longitudeCell = longitudeFirst; longitudeCell <= longitudeLast;
-                 ++longitudeCell) {
+            for (std::int32_t longitudeCell = key.LongitudeFirst;
+                 longitudeCell <= key.LongitudeLast; ++longitudeCell) {
                 const auto latitude = static_cast<std::int16_t>(latitudeCell);
                 const auto longitude = static_cast<std::int16_t>(longitudeCell);
                 std::uint32_t link = FindSlot(SlotHash(entry.Date, latitude, longitude), entry.Date,

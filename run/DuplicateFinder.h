@@ -41,6 +41,13 @@ public:
         std::uint32_t Words = 0;   // order-free hash of the name's words
         std::uint32_t Prefix = 0;  // hash of the name's first characters; 0 when it is shorter
         std::uint32_t HasWords = 0;
+        // The cell of the place, and the cells its neighbourhood touches, first and last.
+        std::int16_t LatitudeCell = 0;
+        std::int16_t LongitudeCell = 0;
+        std::int16_t LatitudeFirst = 0;
+        std::int16_t LatitudeLast = 0;
+        std::int16_t LongitudeFirst = 0;
+        std::int16_t LongitudeLast = 0;
     };
     static Key KeyOf(const ChartRecord& chart);
 
