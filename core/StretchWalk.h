@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -110,7 +111,8 @@ struct TakenRecord {
 
 namespace stretch_walk {
 
-constexpr std::size_t kStretchesAhead = 3;
+// Stretches formed and not yet taken, at most: enough that neither thread waits for long.
+constexpr std::size_t kStretchSlots = 4;
 
 constexpr std::size_t kUnmarked = static_cast<std::size_t>(-1);
 
@@ -156,8 +158,9 @@ inline void CopyChart(const AafRecord& from, AafRecord& to) {
 // Parses each stretch's records with `parse(cursor, record)`, which fills the record and gives
 // the next record's cursor (kNoCursor after the last), writes each with `writeText`, and hands the
 // texts to `take` in order, one record at a time, or a stretch's texts at once to a `take` that
-// also accepts the stretch's last record; this thread forms every other stretch, a second thread
-// the rest.
+// also accepts the stretch's last record. A second thread forms stretches ahead, and this one
+// forms the next stretch not yet claimed whenever the one it is to take is not ready: a taker
+// that does much with each record leaves more of the forming to the second thread.
 // After each stretch has been taken, `passed(next)` hears the first cursor of the next one:
 // neither thread reads the text before it again. Gives false when `take` stopped the walk;
 // `last` is then the record taken last either way.
@@ -220,20 +223,20 @@ bool ConvertStretches(const std::vector<StretchStart>& stretches, Parse parse,
         }
     };
 
-    // The second thread forms every other stretch, from the second on.
-    SlotRing<WrittenStretch, stretch_walk::kStretchesAhead> written;
-    const bool shared = count > 1 && written.Start([&](auto& ring) {
-        AafRecord record;
-        for (std::size_t index = 1; index < count; index += 2) {
-            WrittenStretch* stretch = ring.WaitToFill();
-            if (stretch == nullptr) return;
-            writeStretch(index, record, *stretch);
-            ring.Fill();
-        }
-    });
-
-    WrittenStretch own;
+    // Each stretch is formed by whichever thread is free for it; this thread takes them in order.
+    SlotRing<WrittenStretch, stretch_walk::kStretchSlots> written(count);
+    if (count > 1) {
+        written.Start([&writeStretch, record = std::make_shared<AafRecord>()](
+                          std::size_t index, WrittenStretch& stretch) {
+            writeStretch(index, *record, stretch);
+        });
+    }
     AafRecord ownRecord;
+    const auto writeOwn = [&writeStretch, &ownRecord](std::size_t index, WrittenStretch& stretch) {
+        writeStretch(index, ownRecord, stretch);
+    };
+    const typename decltype(written)::Work ownWork = writeOwn;
+
     // Line feeds before the stretch in hand: the text may hold lines before the first record.
     std::uint64_t linesBefore = 0;
     if (inspection != nullptr && count > 0) {
@@ -242,9 +245,7 @@ bool ConvertStretches(const std::vector<StretchStart>& stretches, Parse parse,
             CountLineFeeds(text.data(), text.data() + std::min(stretches[0].First, text.size()));
     }
     for (std::size_t index = 0; index < count; ++index) {
-        const bool helped = shared && index % 2 == 1;
-        if (!helped) writeStretch(index, ownRecord, own);
-        const WrittenStretch& stretch = helped ? written.WaitToTake() : own;
+        const WrittenStretch& stretch = written.Take(ownWork);
         if constexpr (std::is_invocable_r_v<bool, Take&, std::string_view, const TakenRecord&>) {
             // A taker that needs no record on its own gets the stretch's texts at once.
             if (!stretch.Records.empty()) {
@@ -281,7 +282,7 @@ bool ConvertStretches(const std::vector<StretchStart>& stretches, Parse parse,
                 from = record.End;
             }
         }
-        if (helped) written.Take();
+        written.Release();
         if (index + 1 < count) passed(stretches[index + 1].First);
     }
     return true;
