@@ -17,16 +17,6 @@ void CopyText(const char (&from)[N], char (&to)[N]) {
 
 }  // namespace
 
-ChartDate WrittenDate(const ChartRecord& chart, YearZero yearZero) {
-    ChartDate date;
-    date.Year = chart.Year == 0 && yearZero == YearZero::AsOne
-                    ? 1
-                    : std::clamp(chart.Year, kMinYear, kMaxYear);
-    date.Month = chart.Month == 0 ? 1 : chart.Month;
-    date.Day = chart.Day == 0 ? 1 : chart.Day;
-    return date;
-}
-
 std::string_view GivenNames(const ChartRecord& chart) {
     return GivenNames(FieldText(chart.FirstName));
 }

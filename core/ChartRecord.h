@@ -1,6 +1,7 @@
 // The chart record shared by both database classes: fields, units and sign conventions.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -140,7 +141,16 @@ enum class YearZero { Kept, AsOne };
 
 // The date as the writers write it: the year held within four digits, a month or day of 0
 // as 1 (a record read from an incomplete line may hold them).
-ChartDate WrittenDate(const ChartRecord& chart, YearZero yearZero);
+// Inline: every writer asks it of every chart.
+inline ChartDate WrittenDate(const ChartRecord& chart, YearZero yearZero) {
+    ChartDate date;
+    date.Year = chart.Year == 0 && yearZero == YearZero::AsOne
+                    ? 1
+                    : std::clamp(chart.Year, kMinYear, kMaxYear);
+    date.Month = chart.Month == 0 ? 1 : chart.Month;
+    date.Day = chart.Day == 0 ? 1 : chart.Day;
+    return date;
+}
 
 // AAF keeps given names behind spaces and asterisks, which are not part of the name.
 std::string_view GivenNames(const ChartRecord& chart);
