@@ -115,40 +115,35 @@ bool Within(float left, float right, double tolerance) {
            tolerance + kFloatSlack;
 }
 
-std::uint32_t SlotHash(std::uint32_t date, std::int16_t latitudeCell, std::int16_t longitudeCell) {
-    return Fold32(Mix(std::uint64_t{date} << 32 |
-                      std::uint64_t{static_cast<std::uint16_t>(latitudeCell)} << 16 |
-                      static_cast<std::uint16_t>(longitudeCell)));
+// Mix is a bijection of 64-bit values, so equal results are the same date and cells.
+std::uint64_t CellName(std::uint32_t date, std::int16_t latitudeCell, std::int16_t longitudeCell) {
+    return (Mix(std::uint64_t{date} << 32 |
+                std::uint64_t{static_cast<std::uint16_t>(latitudeCell)} << 16 |
+                static_cast<std::uint16_t>(longitudeCell)));
+}
+
+// A bit for each of a name's two hashes: a cell whose entries' bits miss both holds no name
+// alike.
+std::uint32_t NameBits(std::uint32_t words, std::uint32_t prefix) {
+    return (std::uint32_t{1} << (words & 31)) |
+           (prefix != 0 ? std::uint32_t{1} << (prefix >> 27) : 0);
 }
 
 }  // namespace
 
-DuplicateFinder::Slot& DuplicateFinder::FindSlot(std::uint32_t hash, std::uint32_t date,
-                                                 std::int16_t latitudeCell,
-                                                 std::int16_t longitudeCell) {
+DuplicateFinder::Slot& DuplicateFinder::FindSlot(std::uint64_t cell) {
     const std::size_t mask = Slots.size() - 1;
-    for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
+    for (std::size_t at = cell & mask;; at = (at + 1) & mask) {
         Slot& slot = Slots[at];
-        if (slot.Head == 0) return slot;
-        if (slot.Hash != hash) continue;
-        const Entry& head = Entries[slot.Head - 1];
-        if (head.Date == date && head.LatitudeCell == latitudeCell &&
-            head.LongitudeCell == longitudeCell)
-            return slot;
+        if (slot.Head == 0 || slot.Cell == cell) return slot;
     }
 }
 
 void DuplicateFinder::Grow() {
     std::vector<Slot> old = std::move(Slots);
     Slots.assign(old.empty() ? kFirstSlots : old.size() * 2, Slot{});
-    const std::size_t mask = Slots.size() - 1;
-    // Every cell is in one slot: each goes to the first free one from its hash.
     for (const Slot& slot : old) {
-        if (slot.Head == 0) continue;
-        std::size_t at = slot.Hash & mask;
-        while (Slots[at].Head != 0)
-            at = (at + 1) & mask;
-        Slots[at] = slot;
+        if (slot.Head != 0) FindSlot(slot.Cell) = slot;
     }
 }
 
@@ -170,11 +165,11 @@ DuplicateFinder::Key DuplicateFinder::KeyOf(const ChartRecord& chart) {
 std::optional<ChartId> DuplicateFinder::Add(const Key& key, ChartId id) {
     if ((UsedSlots + 1) * 2 > Slots.size()) Grow();
 
-    Entry entry{key.Date,      key.LatitudeCell, key.LongitudeCell, key.Time, key.Latitude,
-                key.Longitude, key.Words,        key.Prefix,        0,        id};
+    Entry entry{key.Time, key.Latitude, key.Longitude, key.Words, key.Prefix, 0, id};
 
     // A chart without a name has nothing to be alike in, and is not kept.
     if (key.HasWords == 0) return std::nullopt;
+    const std::uint32_t names = NameBits(key.Words, key.Prefix);
     std::optional<ChartId> earlier;
     std::size_t earliest = Entries.size();
     {
@@ -182,12 +177,11 @@ std::optional<ChartId> DuplicateFinder::Add(const Key& key, ChartId id) {
              ++latitudeCell) {
             for (std::int32_t longitudeCell = key.LongitudeFirst;
                  longitudeCell <= key.LongitudeLast; ++longitudeCell) {
-                const auto latitude = static_cast<std::int16_t>(latitudeCell);
-                const auto longitude = static_cast<std::int16_t>(longitudeCell);
-                std::uint32_t link = FindSlot(SlotHash(entry.Date, latitude, longitude), entry.Date,
-                                              latitude, longitude)
-                                         .Head;
-                for (; link != 0; link = Entries[link - 1].Next) {
+                const Slot& slot =
+                    FindSlot(CellName(key.Date, static_cast<std::int16_t>(latitudeCell),
+                                      static_cast<std::int16_t>(longitudeCell)));
+                if ((slot.Names & names) == 0) continue;
+                for (std::uint32_t link = slot.Head; link != 0; link = Entries[link - 1].Next) {
                     const Entry& other = Entries[link - 1];
                     const bool alike = other.Words == entry.Words ||
                                        (entry.Prefix != 0 && other.Prefix == entry.Prefix);
@@ -203,12 +197,12 @@ std::optional<ChartId> DuplicateFinder::Add(const Key& key, ChartId id) {
         }
     }
 
-    const std::uint32_t hash = SlotHash(entry.Date, entry.LatitudeCell, entry.LongitudeCell);
-    Slot& slot = FindSlot(hash, entry.Date, entry.LatitudeCell, entry.LongitudeCell);
+    const std::uint64_t cell = CellName(key.Date, key.LatitudeCell, key.LongitudeCell);
+    Slot& slot = FindSlot(cell);
     if (slot.Head == 0) ++UsedSlots;
     entry.Next = slot.Head;
     Entries.push_back(entry);
-    slot = {hash, static_cast<std::uint32_t>(Entries.size())};
+    slot = {cell, static_cast<std::uint32_t>(Entries.size()), slot.Names | names};
     return earlier;
 }
 

@@ -28,7 +28,8 @@ struct ChartId {
 //   there is the other's beginning.
 // Charts are found through a hash of the date and a coarse cell of the place, the cells around
 // it included, so each chart is compared with the few of its day and region alone. Each chart
-// keeps 40 bytes or so: the key fields and two 32-bit hashes of its name.
+// keeps 32 bytes (its time, place, two 32-bit hashes of its name), and each cell in use a slot
+// of 16 bytes in a table at most half full.
 class DuplicateFinder {
 public:
     // What a chart is compared by. Forming it is most of the work, and needs nothing but the
@@ -61,10 +62,8 @@ public:
     void Clear();
 
 private:
+    // A chart added: its slot names its date and cell.
     struct Entry {
-        std::uint32_t Date;  // year, month, day and calendar packed
-        std::int16_t LatitudeCell;
-        std::int16_t LongitudeCell;
         float Time;
         float Latitude;
         float Longitude;
@@ -74,15 +73,15 @@ private:
         ChartId Id;
     };
 
-    // A slot holds the hash of its cell beside the cell's first entry, so that a lookup and a
-    // growth compare and move slots without reading entries: with a million charts each read
-    // of an entry is a miss of the cache.
+    // A slot names its cell beside the cell's first entry, and a bit of each name hash of the
+    // cell's entries, so that a lookup, an insertion and a growth read no entry unless one of
+    // them may be alike: with a million charts each entry read is a miss of the cache.
     struct Slot {
-        std::uint32_t Hash = 0;
+        std::uint64_t Cell = 0;  // date and cells, mixed: one to one, and spread for the table
         std::uint32_t Head = 0;  // the first entry of the cell, + 1; 0 is an empty slot
+        std::uint32_t Names = 0;
     };
-    Slot& FindSlot(std::uint32_t hash, std::uint32_t date, std::int16_t latitudeCell,
-                   std::int16_t longitudeCell);
+    Slot& FindSlot(std::uint64_t cell);
     void Grow();
 
     std::vector<Entry> Entries;
