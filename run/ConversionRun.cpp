@@ -466,8 +466,9 @@ std::uint32_t MarksChart(const AafRecord& chart, const void* context, std::strin
         issues | (corrected ? kMarkedCorrected : 0) | (marking.Every ? kMarkedEvery : 0);
     if (marking.Every) AppendDuplicateKey(text, chart);
     if (found) {
-        // Each reading thread keeps its detail's room from chart to chart.
-        thread_local FormedFindings formed;
+        // On the stack, not kept per thread: a thread_local with a destructor corrupts the
+        // heap as a thread ends in the MinGW-w64 runtime the Windows build uses.
+        FormedFindings formed;
         formed.Form(chart, marking.OutputTarget, issues, text);
     }
     // A copy is needed only while the run keeps findings whole.

@@ -18,9 +18,16 @@ struct Piece {
     bool OnSecond = false;
 };
 
+// Waits, five seconds at most, until `done` is set by the other thread.
+void AwaitOther(const std::atomic<bool>& done) {
+    for (int i = 0; i < 5000 && !done; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
 TEST(SlotRing, EveryPieceIsTakenInOrderWhicheverThreadIsSlower) {
     constexpr std::size_t kPieces = 200;
-    const auto pause = [] { std::this_thread::sleep_for(std::chrono::microseconds(200)); };
+    // "Slower" is made certain rather than timed: the slow side does nothing until the other
+    // has done a piece.
     const struct {
         const char* Slower;
         bool SecondSlow;
@@ -28,17 +35,23 @@ TEST(SlotRing, EveryPieceIsTakenInOrderWhicheverThreadIsSlower) {
     } cases[] = {{"neither", false, false}, {"second", true, false}, {"taker", false, true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Slower);
+        std::atomic<bool> secondDid{false};
+        std::atomic<bool> takerDid{false};
         SlotRing<Piece, 4> ring(kPieces);
         const bool started = ring.Start([&](std::size_t number, Piece& piece) {
-            if (c.SecondSlow) pause();
+            if (c.SecondSlow) AwaitOther(takerDid);
             piece = {number, true};
+            secondDid = true;
         });
+        if (c.TakerSlow && started) AwaitOther(secondDid);
         std::size_t onSecond = 0;
         for (std::size_t number = 0; number < kPieces; ++number) {
-            const Piece& piece = ring.Take([](std::size_t n, Piece& p) { p = {n, false}; });
+            const Piece& piece = ring.Take([&](std::size_t n, Piece& p) {
+                p = {n, false};
+                takerDid = true;
+            });
             ASSERT_EQ(piece.Number, number);
             onSecond += piece.OnSecond ? 1 : 0;
-            if (c.TakerSlow) pause();
             ring.Release();
         }
         EXPECT_THROW(ring.Take([](std::size_t, Piece&) {}), std::logic_error);
@@ -64,8 +77,7 @@ TEST(SlotRing, FailureOfTheSecondThreadReachesTheTaker) {
         GTEST_SKIP() << "one core";
     // The taker does its pieces only once the second thread has failed on one of its own.
     const auto afterTheFailure = [&](std::size_t n, Piece& p) {
-        for (int i = 0; i < 5000 && !tried; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        AwaitOther(tried);
         p = {n, false};
     };
     EXPECT_THROW(
