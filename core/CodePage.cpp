@@ -407,43 +407,68 @@ std::string Utf8FromWindows1250(std::string_view text) {
     return utf8;
 }
 
+namespace {
+
+// The UTF-8 bytes of each upper half byte of the page, three bytes of room each: the five
+// bytes the page leaves out become U+FFFD, and every code point lies below U+10000.
+struct Utf8Bytes {
+    std::array<char, 3> Bytes{};
+    std::uint8_t Length = 0;
+};
+constexpr std::array<Utf8Bytes, 128> kUpperHalfUtf8 = [] {
+    std::array<Utf8Bytes, 128> table{};
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        char32_t codePoint = Windows1250CodePoint(static_cast<unsigned char>(0x80 + i));
+        if (codePoint == 0) codePoint = 0xFFFD;
+        Utf8Bytes& bytes = table[i];
+        if (codePoint < 0x800) {
+            bytes.Bytes = {static_cast<char>(0xC0 | (codePoint >> 6)),
+                           static_cast<char>(0x80 | (codePoint & 0x3F)), 0};
+            bytes.Length = 2;
+        } else {
+            bytes.Bytes = {static_cast<char>(0xE0 | (codePoint >> 12)),
+                           static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F)),
+                           static_cast<char>(0x80 | (codePoint & 0x3F))};
+            bytes.Length = 3;
+        }
+    }
+    return table;
+}();
+
+}  // namespace
+
 void AppendUtf8FromWindows1250(std::string& utf8, std::string_view text) {
-    constexpr char32_t kReplacement = 0xFFFD;
     constexpr std::uint64_t kHighs = 0x8080808080808080;
-    // Every code point of the page lies below U+10000: three bytes at most for each. The room
-    // is taken at once and given back at the end; eight plain ASCII bytes go over at a time.
-    const std::size_t start = utf8.size();
-    utf8.resize(start + text.size() * 3);
-    char* const first = utf8.data() + start;
-    char* out = first;
-    std::size_t at = 0;
-    while (at < text.size()) {
-        if (text.size() - at >= 8) {
-            std::uint64_t word;
-            std::memcpy(&word, text.data() + at, 8);
-            if ((word & kHighs) == 0) {
-                std::memcpy(out, text.data() + at, 8);
-                out += 8;
-                at += 8;
+    // A piece at a time into a buffer on the stack, then appended at once: a name or a line of
+    // notes is one piece. Eight plain ASCII bytes go over at a time, and an upper half byte
+    // takes its three bytes of room from the table and keeps as many as it needs.
+    constexpr std::size_t kPiece = 256;
+    char piece[kPiece * 3 + 8];
+    for (std::size_t from = 0; from < text.size(); from += kPiece) {
+        const std::size_t stop = std::min(text.size(), from + kPiece);
+        char* out = piece;
+        for (std::size_t at = from; at < stop;) {
+            if (stop - at >= 8) {
+                std::uint64_t word;
+                std::memcpy(&word, text.data() + at, 8);
+                if ((word & kHighs) == 0) {
+                    std::memcpy(out, text.data() + at, 8);
+                    out += 8;
+                    at += 8;
+                    continue;
+                }
+            }
+            const auto byte = static_cast<unsigned char>(text[at++]);
+            if (byte < 0x80) {
+                *out++ = static_cast<char>(byte);
                 continue;
             }
+            const Utf8Bytes& bytes = kUpperHalfUtf8[byte - 0x80u];
+            std::memcpy(out, bytes.Bytes.data(), bytes.Bytes.size());
+            out += bytes.Length;
         }
-        const auto byte = static_cast<unsigned char>(text[at++]);
-        if (byte < 0x80) {
-            *out++ = static_cast<char>(byte);
-            continue;
-        }
-        char32_t codePoint = Windows1250CodePoint(byte);
-        if (codePoint == 0) codePoint = kReplacement;
-        if (codePoint < 0x800) {
-            *out++ = static_cast<char>(0xC0 | (codePoint >> 6));
-        } else {
-            *out++ = static_cast<char>(0xE0 | (codePoint >> 12));
-            *out++ = static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
-        }
-        *out++ = static_cast<char>(0x80 | (codePoint & 0x3F));
+        utf8.append(piece, static_cast<std::size_t>(out - piece));
     }
-    utf8.resize(start + static_cast<std::size_t>(out - first));
 }
 
 }  // namespace tervalo
