@@ -451,12 +451,19 @@ void AppendUtf8FromWindows1250(std::string& utf8, std::string_view text) {
             if (stop - at >= 8) {
                 std::uint64_t word;
                 std::memcpy(&word, text.data() + at, 8);
-                if ((word & kHighs) == 0) {
-                    std::memcpy(out, text.data() + at, 8);
-                    out += 8;
-                    at += 8;
-                    continue;
+                const std::uint64_t highs = word & kHighs;
+                // The eight bytes go over, and as many are kept as come before the first upper
+                // half byte: a name with an accent is not then taken a byte at a time.
+                std::size_t plain = 8;
+                if (highs != 0) {
+                    plain = std::endian::native == std::endian::little
+                                ? static_cast<std::size_t>(std::countr_zero(highs)) / 8
+                                : 0;
                 }
+                std::memcpy(out, text.data() + at, 8);
+                out += plain;
+                at += plain;
+                if (plain == 8) continue;
             }
             const auto byte = static_cast<unsigned char>(text[at++]);
             if (byte < 0x80) {
